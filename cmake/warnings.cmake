@@ -1,0 +1,25 @@
+# Compiler warnings and sanitizers shared by every target of the project.
+add_compile_options(-Wall -Wextra)
+if(CHIMECAST_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(CHIMECAST_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(CHIMECAST_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# Adds every CMakeLists.txt-bearing direct subfolder of DIR, so each area owns its own
+# build file and nobody edits a shared list to add one.
+function(chimecast_add_subdirs dir)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${dir} ${dir}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${dir}/${child} AND EXISTS ${dir}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
