@@ -1,0 +1,193 @@
+/*
+ * sonvox.h - the public interface of libsonvox, the Sonvox audio library.
+ *
+ * libsonvox plays MP3 (MPEG audio layers 1-3) and WAVE files through the sound card
+ * (ALSA) and can draw a spectrum, a level meter or an oscilloscope of what is playing
+ * into pixels that the program paints. This header is the whole interface: the library
+ * exports nothing else. It is plain C and may be included from C or C++.
+ *
+ * Instances
+ * ---------
+ * All player functions act on the library's *current instance*. svInitMp3() creates an
+ * instance (an engine with a player thread and a feedback thread of its own) and makes
+ * it current; a later svInitMp3() replaces it, and svFreeMp3() releases it. The usual
+ * call sequence for one track is
+ *
+ *     svStopMp3();                               // stop the previous track
+ *     svInitMp3(NULL, &panel, 224, 68, 32);       // a fresh instance for this track
+ *     svPlayMp3(path);
+ *     svGetMp3Info(path, &hz, &seconds);          // length for the program's own clock
+ *     ...  svPauseMp3() / svResumeMp3() / svStopMp3() ...
+ *
+ * Every function may be called before svInitMp3() or after svFreeMp3(); without an
+ * instance it does nothing (see each function for its result).
+ *
+ * The library never reports the end of a track: the caller times tracks itself with
+ * the length from svGetMp3Info().
+ *
+ * Threads
+ * -------
+ * The player functions are meant to be called from one thread, the thread that called
+ * svInitMp3() (a program's user-interface thread). They are serialised by an internal
+ * lock, so calls from other threads are safe but wait for each other. Apart from
+ * svInitMp3(), svGetMp3Info() and svFreeMp3(), which may wait as documented, they only
+ * post commands to the player thread and return at once.
+ *
+ * Strings
+ * -------
+ * File names are zero-terminated UTF-8 (any bytes the file system accepts) and are
+ * copied before the function returns; the caller keeps ownership. The library never
+ * hands the caller memory that it must free.
+ *
+ * Environment
+ * -----------
+ * SONVOX_ALSA_DEVICE overrides the ALSA PCM the sound goes to (for example "null", or
+ * a PCM of type file defined in an ALSA configuration).
+ */
+#ifndef SONVOX_SONVOX_H
+#define SONVOX_SONVOX_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define SONVOX_API __attribute__((visibility("default")))
+#else
+#define SONVOX_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Called by the library with a finished picture of the visualisation.
+ *
+ * `pixels` holds width x height 32-bit pixels 0x00RRGGBB (the top byte is 0), rows
+ * bottom-up: pixels[0 .. width-1] is the BOTTOM row of the picture and the last
+ * `width` pixels are the top row; there is no padding between rows. To show it, paint
+ * the rows mirrored vertically (with Qt: QImage(data, w, h, w * 4,
+ * QImage::Format_RGB32).mirrored()).
+ *
+ * Thread: the callback runs on the instance's feedback thread, never on the caller's
+ * thread, up to 100 times a second while a track plays. It must return quickly, must
+ * not call any function of this header, and must hand the picture to its own thread
+ * (for a Qt widget: copy it and queue an update).
+ *
+ * Lifetime: `pixels` is valid only during the call; copy what you keep.
+ */
+typedef void (*sv_present_fn)(void *user, const uint32_t *pixels, int width, int height);
+
+/*
+ * Where a visualisation is shown: the present callback and the pointer handed back to
+ * it. svInitMp3() copies the descriptor itself; the callback and `user` must stay
+ * valid until that instance is released (by the next svInitMp3() that succeeds, by
+ * svFreeMp3(), or at process exit). A NULL `present` means no picture is made.
+ */
+typedef struct sv_panel {
+    sv_present_fn present;
+    void *user;
+} sv_panel;
+
+/*
+ * Creates a player instance and makes it current.
+ *
+ * module  Unused on this platform (it named the caller's module); pass NULL.
+ * panel   Where the visualisation goes; copied. NULL (or a NULL callback) means no
+ *         visualisation is drawn; playback is unaffected.
+ * width, height
+ *         Size of the picture in pixels (the program passes its panel's size,
+ *         224 x 68 by default). Each must be 1 .. 8192, else no picture is drawn.
+ * bands   Number of spectrum bars (the program passes 32). The spectrum is computed
+ *         over 2 x bands samples (at most 256), which must be a power of two; other
+ *         counts keep the bars still. Below 1: no picture.
+ *
+ * The instance shows a spectrum ("sample-spectrum"), with green bars of width
+ * width / (bands + 1) and rose peak marks on a black background.
+ *
+ * Returns 1 when the new instance was created and made current, 0 when it could not be
+ * created (the engine's threads could not be started, out of memory, or a library
+ * version mismatch, reported on standard error); the current instance then stays as
+ * it was.
+ *
+ * A successful call releases the instance that was current before (it stops playing
+ * and its threads end): one instance per track costs nothing that lasts. Waits until
+ * the new engine is ready (normally well under a millisecond, at most one second) and
+ * for the old instance's threads to end.
+ */
+SONVOX_API int svInitMp3(void *module, const sv_panel *panel, int width, int height, int bands);
+
+/*
+ * Opens `file` in the current instance and reports its sampling frequency and length.
+ *
+ * file     Zero-terminated path; copied.
+ * frequency, seconds
+ *          Receive the sampling frequency in Hz and the length in whole seconds
+ *          (truncated: 3 min 25.9 s gives 205). Either pointer may be NULL.
+ *
+ * Waits (on the calling thread) until the player has opened the file, at most
+ * 2 seconds. Both outputs are 0 when there is no instance, when `file` is NULL or
+ * cannot be opened or decoded, or when the player did not answer in time; they are
+ * never values of an earlier file. A file whose length cannot be known reports 0
+ * seconds with its frequency.
+ *
+ * The file becomes the instance's input, as with svPlayMp3() (a playing track goes on
+ * with it). Called right after svPlayMp3() on the same file it does not interrupt
+ * playback.
+ */
+SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds);
+
+/*
+ * Starts playing `file` (zero-terminated path; copied) in the current instance.
+ *
+ * Returns 1 when the commands were sent to the player, 0 when there is no current
+ * instance or `file` is NULL. Returns at once: opening and decoding happen on the
+ * player thread. A file that cannot be opened or decoded plays nothing; it is not
+ * reported here (svGetMp3Info() reports it as 0, 0).
+ */
+SONVOX_API int svPlayMp3(const char *file);
+
+/*
+ * Stops playback in the current instance; the file stays open and the next
+ * svResumeMp3() plays it again from the beginning. The sound device is closed while
+ * stopped.
+ *
+ * Returns 0 when the command was sent (or there is no instance), or a negative error
+ * code when it could not be sent. Returns at once.
+ */
+SONVOX_API int svStopMp3(void);
+
+/*
+ * Pauses playback in the current instance; svResumeMp3() continues where it paused.
+ * Result as svStopMp3(). Returns at once.
+ */
+SONVOX_API int svPauseMp3(void);
+
+/*
+ * Plays the current instance's file: continues after svPauseMp3(), starts again from
+ * the beginning after svStopMp3(). Result as svStopMp3(). Returns at once.
+ */
+SONVOX_API int svResumeMp3(void);
+
+/*
+ * Stops and releases the current instance; later calls behave as without an instance.
+ * Waits for the instance's threads to end (normally a few milliseconds, at most 10 s).
+ * Does nothing without an instance. Not required between tracks: svInitMp3() releases
+ * the previous instance itself.
+ */
+SONVOX_API void svFreeMp3(void);
+
+/*
+ * The process-wide volume applied as a gain to everything the library plays (and that
+ * the program applies to its other players): the left level in the low 16 bits and
+ * the right level in the high 16 bits, each 0 (silent) .. 0xFFFF (unchanged).
+ * Starts at 0xFFFFFFFF. Any thread may set or read it at any time; a change is heard
+ * within one decoded block. Needs no instance.
+ */
+SONVOX_API void svSetVolume(uint32_t word);
+SONVOX_API uint32_t svGetVolume(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
