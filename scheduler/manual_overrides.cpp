@@ -1,0 +1,152 @@
+#include "scheduler/manual_overrides.h"
+
+#include "scheduler/play_list_filling.h"
+
+#include <QAction>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <exception>
+
+ManualOverrides::ManualOverrides(ManualOverridesContext context, QObject *parent)
+    : QObject(parent), c_(std::move(context))
+{
+    if (!c_.openManualPlayer)
+        c_.openManualPlayer = openManualPlayerPlaceholder;
+    if (!c_.openUrl)
+        c_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    c_.N25->setCheckable(true);
+    c_.N25->setChecked(false);
+    connect(c_.N3, &QAction::triggered, this, &ManualOverrides::N3Click);
+    connect(c_.N21, &QAction::triggered, this, &ManualOverrides::N21Click);
+    connect(c_.N23, &QAction::triggered, this, &ManualOverrides::N23Click);
+    connect(c_.N25, &QAction::triggered, this, &ManualOverrides::N25Click);
+    if (c_.DBGrid4)
+        connect(c_.DBGrid4, &QAbstractItemView::doubleClicked, this, &ManualOverrides::DBGrid4DblClick);
+}
+
+void ManualOverrides::stopAllPlayback()
+{
+    // Stopping before an override never fails visibly.
+    try {
+        c_.player->pressStop();
+        c_.player->stopUrl();
+        c_.player->showStreamPanel(false);
+    } catch (const std::exception &e) {
+        qWarning().noquote() << QStringLiteral("chimecast: stopping playback: %1").arg(QString::fromUtf8(e.what()));
+    }
+}
+
+void ManualOverrides::emptyPlayList()
+{
+    c_.player->clearPlayList();
+}
+
+void ManualOverrides::setOverridesEnabled(bool enabled)
+{
+    c_.N23->setEnabled(enabled);
+    c_.N25->setEnabled(enabled);
+}
+
+void ManualOverrides::N3Click()
+{
+    const std::optional<TodayEntry> highlighted = c_.grid->currentRow();
+    if (!highlighted)
+        return;
+    stopAllPlayback();
+    setOverridesEnabled(false);
+    std::optional<TodayEntry> entry;
+    try {
+        entry = c_.store->entryById(highlighted->iid);
+    } catch (const std::exception &e) {
+        qWarning().noquote() << QStringLiteral("chimecast: reading the programme: %1").arg(QString::fromUtf8(e.what()));
+    }
+    if (!entry)
+        return; // the table was rebuilt meanwhile; nothing to play
+    try {
+        fillPlayList(*entry, *c_.player, *c_.store, *c_.scanner);
+    } catch (const std::exception &e) {
+        qWarning().noquote() << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+        return;
+    }
+    // A network programme is already playing: the fill hands its address to the stream player.
+    if (entry->wjbz != QStringLiteral("4"))
+        c_.player->pressPlay();
+    c_.player->setPlayListCaption(QStringLiteral("播放列表 正在播放：") + highlighted->jmmc);
+}
+
+void ManualOverrides::N21Click()
+{
+    stopAllPlayback();
+    setOverridesEnabled(true);
+    emptyPlayList();
+    c_.player->setPlayListCaption(QStringLiteral("播放列表"));
+}
+
+void ManualOverrides::N25Click()
+{
+    if (automaticPlayStopped_) {
+        c_.tbf->start();
+        automaticPlayStopped_ = false;
+    } else {
+        stopAllPlayback();
+        emptyPlayList();
+        c_.tbf->stop();
+        automaticPlayStopped_ = true;
+    }
+    // The action toggles its own tick when triggered; the flag above is what counts.
+    c_.N25->setChecked(automaticPlayStopped_);
+}
+
+void ManualOverrides::N23Click()
+{
+    stopAllPlayback();
+    emptyPlayList();
+    c_.player->setPlayListCaption(QStringLiteral("播放列表"));
+    c_.openManualPlayer(c_.dialogParent);
+}
+
+QUrl ManualOverrides::locationFor(const QString &wjpath)
+{
+    const QString path = wjpath.trimmed();
+    if (path.isEmpty())
+        return {};
+    if (path.contains(QStringLiteral("://")))
+        return QUrl(path);
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QUrl::fromLocalFile(info.absoluteFilePath());
+    if (info.exists())
+        return QUrl::fromLocalFile(info.absolutePath());
+    return {};
+}
+
+void ManualOverrides::DBGrid4DblClick()
+{
+    const std::optional<TodayEntry> highlighted = c_.grid->currentRow();
+    if (!highlighted)
+        return;
+    const QUrl url = locationFor(highlighted->wjpath);
+    if (url.isValid() && !url.isEmpty())
+        c_.openUrl(url);
+}
+
+void openManualPlayerPlaceholder(QWidget *parent)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("TfrnMyPlay"));
+    dialog.setWindowTitle(QStringLiteral("手工播放器"));
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("手工播放器将在后续版本中提供。"), &dialog));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.exec();
+}

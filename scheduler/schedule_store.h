@@ -1,0 +1,72 @@
+#pragma once
+
+// Reads and marks today's working table for the scheduler. SqlScheduleStore issues the
+// statements of the schedule database on a QtSql connection; errors are thrown as
+// ScheduleStoreError so a timer handler can drop the rest of its tick.
+
+#include <QSqlDatabase>
+#include <QSqlRecord>
+#include <QString>
+#include <QStringList>
+#include <QList>
+
+#include <optional>
+#include <stdexcept>
+
+// One row of today's working table b_sjbjr.
+struct TodayEntry {
+    int iid = 0;
+    QString sjmc;   // timetable name
+    QString jmmc;   // programme name
+    QString kssj;   // start time of day, as stored
+    QString jssj;   // end time of day, as stored
+    QString wjpath; // file, song list name, folder or network address, by wjbz
+    QString bffs;   // play mode
+    QString bfzt;   // play state text
+    QString wjbz;   // kind: "1" file, "2" song list, "3" folder, "4" network address
+    QString over;   // "N" waiting, "Y" done or past
+    double yldx = 100; // volume in percent
+    int ixh = 0;    // position in today's timetable
+};
+
+class ScheduleStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class ScheduleStore {
+public:
+    virtual ~ScheduleStore() = default;
+    // Today's entries of one timetable, by start time.
+    virtual QList<TodayEntry> entriesOf(const QString &sjmc) = 0;
+    // One entry by key; nullopt when the table no longer holds it.
+    virtual std::optional<TodayEntry> entryById(int iid) = 0;
+    // Marks finished ("Y", "已播放") every entry starting before `t0` ("HH:MM:SS").
+    virtual void markStartedBefore(const QString &t0) = 0;
+    // Marks one entry finished ("Y", "已播放").
+    virtual void markFinished(int iid) = 0;
+    // Marks one entry past ("Y"), its play state unchanged.
+    virtual void markPast(int iid) = 0;
+    // Entries still waiting ("N").
+    virtual int countWaiting() = 0;
+    // The songs of a saved song list, in play order.
+    virtual QStringList songListPaths(const QString &lbmc) = 0;
+};
+
+class SqlScheduleStore final : public ScheduleStore {
+public:
+    explicit SqlScheduleStore(QSqlDatabase db) : db_(std::move(db)) {}
+    QList<TodayEntry> entriesOf(const QString &sjmc) override;
+    std::optional<TodayEntry> entryById(int iid) override;
+    void markStartedBefore(const QString &t0) override;
+    void markFinished(int iid) override;
+    void markPast(int iid) override;
+    int countWaiting() override;
+    QStringList songListPaths(const QString &lbmc) override;
+
+private:
+    QSqlDatabase db_;
+};
+
+// Reads a row of b_sjbjr from any record holding its columns (a query or a grid model).
+TodayEntry todayEntryFromRecord(const QSqlRecord &record);
