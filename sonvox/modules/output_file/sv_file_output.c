@@ -1,0 +1,301 @@
+/* "Output To File": raw, WAV, AIFF-named and Sun-named PCM files, or standard output. */
+#include "sonvox/modules/output_file/sv_file_output.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include "sonvox/engine/sv_errors.h"
+#include "sonvox/engine/sv_module.h"
+
+enum { FORMAT_RAW = 0, FORMAT_WAV = 1, FORMAT_AIFF = 2, FORMAT_SUN = 3 };
+
+#define WAV_HEADER_SIZE 44
+/* The largest data size a WAV header can describe (the RIFF size is data + 36). */
+#define WAV_DATA_MAX (UINT32_MAX - 36u)
+
+typedef struct file_output {
+    char *name;              /* owned copy of the output name, prefix included */
+    sv_module_entry *entry;
+    sv_decoder *decoder;
+    int fd;                  /* -1 while closed */
+    int is_stdout;
+    int format;
+    int frequency;           /* 44100 until the first write */
+    int channels;            /* 2 until the first write */
+    uint64_t data_bytes;     /* sample bytes that reached the file */
+    int header_written;
+    off_t header_offset;     /* where the header starts; -1 when the file cannot seek */
+} file_output;
+
+static int source_id(const file_output *out)
+{
+    return out->entry ? out->entry->id : 0;
+}
+
+static void report_error(const file_output *out, int code, const char *text, const char *detail)
+{
+    if (out->decoder && out->decoder->error)
+        out->decoder->error(out->decoder->engine, source_id(out), code, text, detail);
+}
+
+static int file_probe(const char *name)
+{
+    (void)name;
+    return 0;
+}
+
+static void set_text(char *dst, size_t size, const char *text)
+{
+    snprintf(dst, size, "%s", text);
+}
+
+static int file_info(sv_module_info *info, int flags)
+{
+    if (!info)
+        return SV_ERR_INVALID_PARAMETERS;
+    if (flags & SV_INFO_NAME) {
+        set_text(info->name, sizeof info->name, "Output To File");
+        set_text(info->description, sizeof info->description, "Version 1.2");
+    }
+    if (flags & SV_INFO_DEVICE_COUNT)
+        info->count = 3;
+    if (flags & SV_INFO_DEVICE) {
+        static const struct {
+            const char *name, *description;
+            int flags;
+        } devices[] = {
+            {"*, or raw:*", "file name (raw PCM format)", 1},
+            {"wav:*", "file name (WAV format)", 1},
+            {"standard output", "", 0},
+        };
+        if (info->count < 0 || info->count > 2)
+            return SV_ERR_INVALID_PARAMETERS;
+        set_text(info->name, sizeof info->name, devices[info->count].name);
+        set_text(info->description, sizeof info->description, devices[info->count].description);
+        info->flags = devices[info->count].flags;
+    }
+    return 0;
+}
+
+static int file_create(void **instance, const char *name, sv_module_entry *entry, sv_decoder *decoder)
+{
+    if (!instance || !name || !name[0]) {
+        if (decoder && decoder->error)
+            decoder->error(decoder->engine, entry ? entry->id : 0, SV_ERR_INTERNAL, "internal error",
+                           "null params or null/empty output name");
+        return SV_ERR_INVALID_PARAMETERS;
+    }
+    file_output *out = calloc(1, sizeof *out);
+    if (!out)
+        return SV_ERR_OUT_OF_MEMORY;
+    out->name = strdup(name);
+    if (!out->name) {
+        free(out);
+        return SV_ERR_OUT_OF_MEMORY;
+    }
+    out->entry = entry;
+    out->decoder = decoder;
+    out->fd = -1;
+    out->header_offset = -1;
+    *instance = out;
+    return 0;
+}
+
+/* Writes all of `size` bytes; returns the number written (less on an error). */
+static size_t write_all(int fd, const void *data, size_t size)
+{
+    const unsigned char *p = data;
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, p + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (n == 0)
+            break;
+        done += (size_t)n;
+    }
+    return done;
+}
+
+static void put_le16(unsigned char *p, unsigned v)
+{
+    p[0] = (unsigned char)(v & 0xFF);
+    p[1] = (unsigned char)((v >> 8) & 0xFF);
+}
+
+static void put_le32(unsigned char *p, uint32_t v)
+{
+    put_le16(p, v & 0xFFFF);
+    put_le16(p + 2, v >> 16);
+}
+
+static void build_wav_header(unsigned char *h, int channels, int frequency, uint64_t data_bytes)
+{
+    uint32_t data = data_bytes > WAV_DATA_MAX ? WAV_DATA_MAX : (uint32_t)data_bytes;
+    memcpy(h, "RIFF", 4);
+    put_le32(h + 4, data + 36);
+    memcpy(h + 8, "WAVE", 4);
+    memcpy(h + 12, "fmt ", 4);
+    put_le32(h + 16, 16);
+    put_le16(h + 20, 1);
+    put_le16(h + 22, (unsigned)channels);
+    put_le32(h + 24, (uint32_t)frequency);
+    put_le32(h + 28, (uint32_t)(channels * frequency * 2));
+    put_le16(h + 32, (unsigned)(channels * 2));
+    put_le16(h + 34, 16);
+    memcpy(h + 36, "data", 4);
+    put_le32(h + 40, data);
+}
+
+static int file_open(void *instance)
+{
+    file_output *out = instance;
+    if (!out)
+        return SV_ERR_INTERNAL;
+    if (out->fd >= 0)
+        return 0;
+    out->frequency = 44100;
+    out->channels = 2;
+    out->data_bytes = 0;
+    out->header_written = 0;
+    out->header_offset = -1;
+
+    const char *path = out->name;
+    static const struct {
+        const char *prefix;
+        int format;
+    } prefixes[] = {{"raw:", FORMAT_RAW}, {"wav:", FORMAT_WAV}, {"aiff:", FORMAT_AIFF}, {"sun:", FORMAT_SUN}};
+    out->format = FORMAT_RAW;
+    for (size_t i = 0; i < sizeof prefixes / sizeof prefixes[0]; i++) {
+        size_t len = strlen(prefixes[i].prefix);
+        if (strncmp(path, prefixes[i].prefix, len) == 0) {
+            out->format = prefixes[i].format;
+            path += len;
+            break;
+        }
+    }
+
+    if (strcmp(path, "-") == 0) {
+        out->fd = STDOUT_FILENO;
+        out->is_stdout = 1;
+        fflush(stdout);  /* keep text the program printed before the samples */
+    } else {
+        int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            int err = errno;
+            if (err == EACCES || err == EPERM) {
+                report_error(out, SV_ERR_PERMISSION_DENIED, "cannot open output file", "permission denied");
+                return SV_ERR_PERMISSION_DENIED;
+            }
+            report_error(out, SV_ERR_OPEN_FAILED, "cannot open output file", strerror(err));
+            return SV_ERR_OPEN_FAILED;
+        }
+        out->fd = fd;
+        out->is_stdout = 0;
+    }
+    /* A header can be rewritten only where the file can be repositioned; standard
+     * output redirected to a file qualifies, a pipe or terminal does not. */
+    off_t here = lseek(out->fd, 0, SEEK_CUR);
+    out->header_offset = here >= 0 ? here : -1;
+    return 0;
+}
+
+static int file_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels,
+                      int frequency)
+{
+    (void)bytes_per_sample;
+    file_output *out = instance;
+    if (!out || out->fd < 0 || bytes < 0 || (!buffer && bytes > 0))
+        return SV_ERR_INTERNAL;
+    if (!out->header_written) {
+        if (channels > 0)
+            out->channels = channels;
+        if (frequency > 0)
+            out->frequency = frequency;
+        if (out->format == FORMAT_WAV) {
+            unsigned char h[WAV_HEADER_SIZE];
+            build_wav_header(h, out->channels, out->frequency, 0);
+            if (write_all(out->fd, h, sizeof h) != sizeof h) {
+                /* A header that did not fit is not rewritten later either. */
+                out->header_offset = -1;
+                return SV_ERR_WRITE_FAILED;
+            }
+        }
+        out->header_written = 1;
+    }
+    size_t done = write_all(out->fd, buffer, (size_t)bytes);
+    /* Count what reached the file, so the final header describes exactly that: on a
+     * full disk whole sample frames only, cutting a partial frame off again. */
+    if (done != (size_t)bytes) {
+        size_t frame = (size_t)out->channels * 2;
+        size_t whole = done - done % frame;
+        if (whole != done && out->header_offset >= 0 && !out->is_stdout) {
+            off_t end = out->header_offset + (out->format == FORMAT_WAV ? WAV_HEADER_SIZE : 0) +
+                        (off_t)(out->data_bytes + whole);
+            if (ftruncate(out->fd, end) == 0)
+                done = whole;
+        }
+        out->data_bytes += done;
+        return SV_ERR_WRITE_FAILED;
+    }
+    out->data_bytes += done;
+    return 0;
+}
+
+static int file_close(void *instance)
+{
+    file_output *out = instance;
+    if (!out)
+        return SV_ERR_INTERNAL;
+    if (out->fd < 0)
+        return 0;
+    int result = 0;
+    if (out->format == FORMAT_WAV && out->header_written && out->header_offset >= 0) {
+        unsigned char h[WAV_HEADER_SIZE];
+        build_wav_header(h, out->channels, out->frequency, out->data_bytes);
+        if (pwrite(out->fd, h, sizeof h, out->header_offset) != (ssize_t)sizeof h)
+            result = SV_ERR_WRITE_FAILED;
+    }
+    if (!out->is_stdout && close(out->fd) != 0 && result == 0)
+        result = SV_ERR_CLOSE_FAILED;
+    out->fd = -1;
+    out->is_stdout = 0;
+    return result;
+}
+
+static int file_destroy(void *instance)
+{
+    file_output *out = instance;
+    if (!out)
+        return SV_ERR_INTERNAL;
+    file_close(out);
+    free(out->name);
+    free(out);
+    return 0;
+}
+
+int sv_file_output_register(void *descriptor)
+{
+    sv_output_module *m = descriptor;
+    if (!m)
+        return SV_ERR_INVALID_PARAMETERS;
+    m->version = SV_MODULE_INTERFACE_VERSION;
+    m->probe = file_probe;
+    m->info = file_info;
+    m->create = file_create;
+    m->destroy = file_destroy;
+    m->open = file_open;
+    m->close = file_close;
+    m->write = file_write;
+    /* No get_buffer, controls or latency: the engine's fall-backs apply. */
+    return 0;
+}
