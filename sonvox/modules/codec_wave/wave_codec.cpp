@@ -14,6 +14,8 @@ namespace {
 constexpr char kContentType[] = "audio/pcm";
 // How often a header read that timed out is tried again.
 constexpr int kTimeoutRetries = 100;
+// Highest sampling rate taken for real; larger values come from broken headers.
+constexpr uint32_t kMaxSampleRate = 768000;
 
 struct WaveCodec {
     sv_decoder *decoder = nullptr;
@@ -131,7 +133,7 @@ int parse_header(WaveCodec *c) {
     // Only integer PCM of 8 or 16 bits is played; anything else would come out as noise.
     bool pcm = c->format_tag == 1 || c->format_tag == 0xFFFE;
     if (!pcm || (c->bits_per_sample != 8 && c->bits_per_sample != 16) || c->channels == 0 ||
-        c->channels > 8 || c->sample_rate == 0)
+        c->channels > 8 || c->sample_rate == 0 || c->sample_rate > kMaxSampleRate)
         return SV_ERR_UNSUPPORTED_FORMAT;
     int frame = c->channels * (c->bits_per_sample / 8);
     if (c->block_align != frame) c->block_align = static_cast<uint16_t>(frame);

@@ -35,6 +35,7 @@ void put_chunk(Bytes &b, const char *id, const Bytes &body, uint32_t declared) {
 struct Format {
     unsigned tag = 1, channels = 2, rate = 44100, bits = 16;
     unsigned fmt_extra = 0;  // bytes after the 16 standard ones (cbSize and beyond)
+    int64_t byte_rate = -1;  // -1: rate x block align
 };
 
 // A RIFF/WAVE file: "fmt ", optional chunks, "data" (size as declared, 0xFFFFFFFF = the
@@ -47,7 +48,7 @@ Bytes make_wav(const Format &f, const Bytes &data, const std::vector<std::pair<s
     put16(fmt, f.tag);
     put16(fmt, f.channels);
     put32(fmt, f.rate);
-    put32(fmt, f.rate * align);
+    put32(fmt, f.byte_rate < 0 ? f.rate * align : static_cast<uint32_t>(f.byte_rate));
     put16(fmt, align);
     put16(fmt, f.bits);
     fmt.resize(16 + f.fmt_extra, 0);
@@ -163,6 +164,9 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
     b24.bits = 24;
     Format none = stereo16;
     none.channels = 0;
+    Format absurd = stereo16;  // 2^30 Hz once made the derived byte rate wrap to 0
+    absurd.rate = 0x40000000;
+    absurd.byte_rate = 0;
 
     // Offsets: "data" body starts at 12 + 24 (fmt) + 8 + filler + 8 = 52 + filler.
     Bytes filler_ok(8190 - 52), filler_over(8192 - 52);
@@ -196,6 +200,7 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
         {"A-law", make_wav(alaw, pcm), SV_ERR_UNSUPPORTED_FORMAT},
         {"24-bit", make_wav(b24, pcm), SV_ERR_UNSUPPORTED_FORMAT},
         {"no channels", make_wav(none, pcm), SV_ERR_UNSUPPORTED_FORMAT},
+        {"absurd sample rate", make_wav(absurd, pcm), SV_ERR_UNSUPPORTED_FORMAT},
         {"empty input", Bytes{}, SV_ERR_UNSUPPORTED_FORMAT},
     };
     for (Case &c : cases) {
@@ -226,6 +231,7 @@ TEST(WaveCodec, StartStreamReportsTheFormat) {
         {{1, 2, 44100, 16, 0}, 176400 * 3 + 1000, 3000, 1411},  // whole seconds only
         {{1, 1, 11025, 8, 0}, 11025 / 2, 0, 88},
         {{1, 1, 8000, 16, 0}, 16000 * 2, 2000, 128},
+        {{1, 1, 8000, 16, 0, 0}, 16000 * 2, 2000, 128},  // missing byte rate is derived
     };
     for (const Case &c : cases) {
         Wave w(make_wav(c.f, Bytes(c.data_bytes)));
