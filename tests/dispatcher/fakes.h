@@ -110,7 +110,7 @@ public:
         static int serial = 0;
         connection_ = QStringLiteral("dispatcher-test-%1").arg(++serial);
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-        db.setDatabaseName(dir.filePath(QStringLiteral("today.db")));
+        db.setDatabaseName(QStringLiteral(":memory:"));
         db.open();
         exec(QStringLiteral(
             "create table b_sjbjr (iid integer primary key autoincrement, sjmc text, jmmc text,"
