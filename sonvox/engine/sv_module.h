@@ -285,6 +285,21 @@ typedef struct sv_filter_module {
     int (*send_message)(void *instance, sv_filter_next *next, int id, const void *data, int size);
 } sv_filter_module;
 
+/* What a filter calls to pass an operation on to the rest of its chain (the next filter
+ * that implements it, else the module itself). Player thread only. */
+int sv_next_open(sv_filter_next *next);
+int sv_next_close(sv_filter_next *next);
+int sv_next_read(sv_filter_next *next, void *buffer, int size);
+int sv_next_seek(sv_filter_next *next, int64_t offset);
+int64_t sv_next_get_size(sv_filter_next *next);
+int sv_next_get_capabilities(sv_filter_next *next);
+int sv_next_send_message(sv_filter_next *next, int id, const void *data, int size);
+int sv_next_write(sv_filter_next *next, const void *buffer, int bytes, int bytes_per_sample, int channels,
+                  int frequency);
+void *sv_next_get_buffer(sv_filter_next *next, int size);
+int sv_next_set_control(sv_filter_next *next, const sv_output_control *control, int flags);
+int sv_next_get_control(sv_filter_next *next, sv_output_control *control, int flags);
+
 /* Feedback events handed to a feedback handler's event operation. */
 #define SV_FEEDBACK_AUDIO 135
 #define SV_FEEDBACK_TIMECODE 136
