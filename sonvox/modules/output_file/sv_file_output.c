@@ -30,6 +30,7 @@ typedef struct file_output {
     int channels;            /* 2 until the first write */
     uint64_t data_bytes;     /* sample bytes that reached the file */
     int header_written;
+    int write_failed;        /* a failed write has been reported */
     off_t header_offset;     /* where the header starts; -1 when the file cannot seek */
 } file_output;
 
@@ -42,6 +43,16 @@ static void report_error(const file_output *out, int code, const char *text, con
 {
     if (out->decoder && out->decoder->error)
         out->decoder->error(out->decoder->engine, source_id(out), code, text, detail);
+}
+
+/* Reports the first failed write of this open (a full disk fails every write after). */
+static int write_failure(file_output *out, int err)
+{
+    if (!out->write_failed) {
+        out->write_failed = 1;
+        report_error(out, SV_ERR_WRITE_FAILED, "cannot write output file", err ? strerror(err) : "short write");
+    }
+    return SV_ERR_WRITE_FAILED;
 }
 
 static int file_probe(const char *name)
@@ -167,6 +178,7 @@ static int file_open(void *instance)
     out->channels = 2;
     out->data_bytes = 0;
     out->header_written = 0;
+    out->write_failed = 0;
     out->header_offset = -1;
 
     const char *path = out->name;
@@ -225,9 +237,10 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
             unsigned char h[WAV_HEADER_SIZE];
             build_wav_header(h, out->channels, out->frequency, 0);
             if (write_all(out->fd, h, sizeof h) != sizeof h) {
+                int err = errno;
                 /* A header that did not fit is not rewritten later either. */
                 out->header_offset = -1;
-                return SV_ERR_WRITE_FAILED;
+                return write_failure(out, err);
             }
         }
         out->header_written = 1;
@@ -236,6 +249,7 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
     /* Count what reached the file, so the final header describes exactly that: on a
      * full disk whole sample frames only, cutting a partial frame off again. */
     if (done != (size_t)bytes) {
+        int err = errno;
         size_t frame = (size_t)out->channels * 2;
         size_t whole = done - done % frame;
         if (whole != done && out->header_offset >= 0 && !out->is_stdout) {
@@ -245,7 +259,7 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
                 done = whole;
         }
         out->data_bytes += done;
-        return SV_ERR_WRITE_FAILED;
+        return write_failure(out, err);
     }
     out->data_bytes += done;
     return 0;

@@ -262,6 +262,10 @@ TEST(FileOutput, DeviceThatIsAlwaysFullFailsCleanly)
     const std::string pcm = samples(100);
     EXPECT_EQ(out.m.write(inst, pcm.data(), static_cast<int>(pcm.size()), 2, 2, 44100), SV_ERR_WRITE_FAILED);
     EXPECT_EQ(out.m.write(inst, pcm.data(), static_cast<int>(pcm.size()), 2, 2, 44100), SV_ERR_WRITE_FAILED);
+    ASSERT_EQ(fd.reports.size(), 1u) << "reported once, not per write";
+    EXPECT_EQ(fd.reports[0].kind, 'e');
+    EXPECT_EQ(fd.reports[0].text, "cannot write output file");
+    EXPECT_EQ(fd.reports[0].detail, "No space left on device");
     out.m.close(inst);
     EXPECT_EQ(out.m.destroy(inst), 0);
 }
