@@ -1,0 +1,130 @@
+/*
+ * Polyphase synthesis filterbank.
+ *
+ * The 64-value matrixing of each new subband vector is a 32-point DCT C(j) (the other
+ * values follow from its symmetries), so a slot stores C(16..32) and C(16..0): the two
+ * halves that the windowing reads. Output j (0..15) and output 32 - j (1..16) use the
+ * same slot values, so both come from contiguous runs with four window rows per pair of
+ * slots; this vectorises directly (SSE below, plain C otherwise).
+ */
+#include "mpa_internal.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+void mpa_synth_reset(mpa_synth *s)
+{
+    memset(s->slots, 0, sizeof s->slots);
+    s->pos = 0;
+}
+
+/* Recursive fast DCT (Lee's factorisation): x holds n inputs and receives n outputs. */
+static void dct_rec(float *x, int n, const float *cosf, float *tmp)
+{
+    if (n == 1) return;
+    int h = n >> 1;
+    for (int k = 0; k < h; k++) {
+        float a = x[k], b = x[n - 1 - k];
+        tmp[k] = a + b;
+        tmp[h + k] = (a - b) * cosf[k];
+    }
+    dct_rec(tmp, h, cosf + h, tmp + n);
+    dct_rec(tmp + h, h, cosf + h, tmp + n);
+    for (int m = 0; m < h - 1; m++) {
+        x[2 * m] = tmp[m];
+        x[2 * m + 1] = tmp[h + m] + tmp[h + m + 1];
+    }
+    x[n - 2] = tmp[h - 1];
+    x[n - 1] = tmp[n - 1];
+}
+
+void mpa_dct32(const mpa_tables *t, const float *in, float *out)
+{
+    float tmp[128];
+    for (int i = 0; i < 32; i++) out[i] = in[i];
+    dct_rec(out, 32, t->dct_cos, tmp);
+}
+
+static inline int16_t clip16(float v)
+{
+    /* round to nearest (ties to even, like the SSE path) and clip */
+    if (v >= 32767.0f) return 32767;
+    if (v <= -32768.0f) return -32768;
+    return (int16_t)__builtin_lrintf(v);
+}
+
+void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out,
+                   int stride, int shift)
+{
+    float c[32];
+    mpa_dct32(t, subbands, c);
+
+    s->pos = (s->pos - 1) & 15;
+    float *slot = s->slots[s->pos];
+    /* E: C(16..32) at 0..16 (C(32) = 0); F: C(16), C(15), ..., C(0) at 20..36 */
+    for (int j = 0; j < 16; j++) slot[j] = c[16 + j];
+    slot[16] = 0.0f;
+    for (int j = 0; j <= 16; j++) slot[20 + j] = c[16 - j];
+
+    MPA_ALIGN(16) float lo[16];   /* outputs 0..15 */
+    MPA_ALIGN(16) float hi[16];   /* outputs 31..16 (index j-1 holds output 32 - j) */
+#if defined(__SSE2__)
+    __m128 a0 = _mm_setzero_ps(), a1 = a0, a2 = a0, a3 = a0;
+    __m128 b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+    for (int i = 0; i < 8; i++) {
+        const float *e = s->slots[(s->pos + 2 * i) & 15];
+        const float *f = s->slots[(s->pos + 2 * i + 1) & 15] + 20;
+        const float *w = &t->synth_win[i][0][0];
+#define STEP(acc, off, wrow, src) \
+    acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(w + 16 * (wrow) + (off)), _mm_loadu_ps((src) + (off))))
+        STEP(a0, 0, 0, e); STEP(a1, 4, 0, e); STEP(a2, 8, 0, e); STEP(a3, 12, 0, e);
+        STEP(a0, 0, 1, f); STEP(a1, 4, 1, f); STEP(a2, 8, 1, f); STEP(a3, 12, 1, f);
+        STEP(b0, 0, 2, e + 1); STEP(b1, 4, 2, e + 1); STEP(b2, 8, 2, e + 1); STEP(b3, 12, 2, e + 1);
+        STEP(b0, 0, 3, f + 1); STEP(b1, 4, 3, f + 1); STEP(b2, 8, 3, f + 1); STEP(b3, 12, 3, f + 1);
+#undef STEP
+    }
+    _mm_store_ps(lo, a0); _mm_store_ps(lo + 4, a1); _mm_store_ps(lo + 8, a2); _mm_store_ps(lo + 12, a3);
+    _mm_store_ps(hi, b0); _mm_store_ps(hi + 4, b1); _mm_store_ps(hi + 8, b2); _mm_store_ps(hi + 12, b3);
+    if (shift == 0) {
+        /* round to nearest and saturate to 16 bits, 8 at a time */
+        __m128i p0 = _mm_packs_epi32(_mm_cvtps_epi32(a0), _mm_cvtps_epi32(a1));
+        __m128i p1 = _mm_packs_epi32(_mm_cvtps_epi32(a2), _mm_cvtps_epi32(a3));
+        MPA_ALIGN(16) int16_t lo16[16];
+        _mm_store_si128((__m128i *)lo16, p0);
+        _mm_store_si128((__m128i *)(lo16 + 8), p1);
+        __m128i q0 = _mm_packs_epi32(_mm_cvtps_epi32(b0), _mm_cvtps_epi32(b1));
+        __m128i q1 = _mm_packs_epi32(_mm_cvtps_epi32(b2), _mm_cvtps_epi32(b3));
+        MPA_ALIGN(16) int16_t hi16[16];
+        _mm_store_si128((__m128i *)hi16, q0);
+        _mm_store_si128((__m128i *)(hi16 + 8), q1);
+        if (stride == 1) {
+            for (int j = 0; j < 16; j++) out[j] = lo16[j];
+            for (int j = 0; j < 16; j++) out[31 - j] = hi16[j];
+        } else {
+            for (int j = 0; j < 16; j++) out[j * stride] = lo16[j];
+            for (int j = 0; j < 16; j++) out[(31 - j) * stride] = hi16[j];
+        }
+        return;
+    }
+#else
+    for (int j = 0; j < 16; j++) lo[j] = hi[j] = 0.0f;
+    for (int i = 0; i < 8; i++) {
+        const float *e = s->slots[(s->pos + 2 * i) & 15];
+        const float *f = s->slots[(s->pos + 2 * i + 1) & 15] + 20;
+        const float *w0 = t->synth_win[i][0], *w1 = t->synth_win[i][1];
+        const float *w2 = t->synth_win[i][2], *w3 = t->synth_win[i][3];
+        for (int j = 0; j < 16; j++) {
+            lo[j] += w0[j] * e[j] + w1[j] * f[j];
+            hi[j] += w2[j] * e[j + 1] + w3[j] * f[j + 1];
+        }
+    }
+#endif
+    int step = 1 << shift;
+    int n = 0;
+    for (int j = 0; j < 32; j += step) {
+        float v = j < 16 ? lo[j] : hi[31 - j];
+        out[n * stride] = clip16(v);
+        n++;
+    }
+}
