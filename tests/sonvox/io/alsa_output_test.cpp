@@ -251,9 +251,24 @@ TEST(AlsaOutput, LatencyCountsQueuedFramesThroughPauseResumeAndReset)
 
     // Forty-eight frames of 1152 samples queued and none played: 48 * 1152 / 44.1 ms.
     stalled = true;
+    std::vector<void *> ring;
+    for (int i = 0; i < SV_ALSA_RING_SIZE; i++)
+        ring.push_back(out.queue(1152));
+    EXPECT_EQ(out.latency(), 48 * 1152 * 1000 / 44100);
+
+    // The ring is full: the next buffer is the oldest one, handed out once it played.
+    std::atomic<void *> next{nullptr};
+    std::thread taker([&] { next = out.m.get_buffer(out.inst, 4608); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(next.load(), nullptr) << "handed out while still queued";
+    stalled = false;
+    taker.join();
+    EXPECT_EQ(next.load(), ring[0]);
+    EXPECT_TRUE(eventually([&] { return out.latency() == 0; }));
+    ASSERT_EQ(out.control(SV_CTL_RESET), 0);
+    stalled = true;
     for (int i = 0; i < SV_ALSA_RING_SIZE; i++)
         out.queue(1152);
-    EXPECT_EQ(out.latency(), 48 * 1152 * 1000 / 44100);
 
     // Paused, nothing moves even once the device would take it.
     ASSERT_EQ(out.control(SV_CTL_PAUSE), 0);
