@@ -1,4 +1,4 @@
-/* "Output To File": raw, WAV, AIFF-named and Sun-named PCM files, or standard output. */
+/* "Output To File": raw, WAV, AIFF and Sun PCM files, or standard output. */
 #include "sonvox/modules/output_file/sv_file_output.h"
 
 #include <errno.h>
@@ -16,8 +16,13 @@
 enum { FORMAT_RAW = 0, FORMAT_WAV = 1, FORMAT_AIFF = 2, FORMAT_SUN = 3 };
 
 #define WAV_HEADER_SIZE 44
-/* The largest data size a WAV header can describe (the RIFF size is data + 36). */
-#define WAV_DATA_MAX (UINT32_MAX - 36u)
+#define AIFF_HEADER_SIZE 54
+#define SUN_HEADER_SIZE 28  /* the 24 fixed bytes and an empty annotation */
+#define HEADER_MAX 54
+/* The largest data size a header can describe (the RIFF and FORM sizes add to it). */
+#define DATA_MAX (UINT32_MAX - 64u)
+/* Sun's "size unknown", used while the size is not yet known (and for pipes). */
+#define SUN_SIZE_UNKNOWN 0xFFFFFFFFu
 
 typedef struct file_output {
     char *name;              /* owned copy of the output name, prefix included */
@@ -149,22 +154,96 @@ static void put_le32(unsigned char *p, uint32_t v)
     put_le16(p + 2, v >> 16);
 }
 
-static void build_wav_header(unsigned char *h, int channels, int frequency, uint64_t data_bytes)
+static void put_be16(unsigned char *p, unsigned v)
 {
-    uint32_t data = data_bytes > WAV_DATA_MAX ? WAV_DATA_MAX : (uint32_t)data_bytes;
-    memcpy(h, "RIFF", 4);
-    put_le32(h + 4, data + 36);
-    memcpy(h + 8, "WAVE", 4);
-    memcpy(h + 12, "fmt ", 4);
-    put_le32(h + 16, 16);
-    put_le16(h + 20, 1);
-    put_le16(h + 22, (unsigned)channels);
-    put_le32(h + 24, (uint32_t)frequency);
-    put_le32(h + 28, (uint32_t)(channels * frequency * 2));
-    put_le16(h + 32, (unsigned)(channels * 2));
-    put_le16(h + 34, 16);
-    memcpy(h + 36, "data", 4);
-    put_le32(h + 40, data);
+    p[0] = (unsigned char)((v >> 8) & 0xFF);
+    p[1] = (unsigned char)(v & 0xFF);
+}
+
+static void put_be32(unsigned char *p, uint32_t v)
+{
+    put_be16(p, v >> 16);
+    put_be16(p + 2, v & 0xFFFF);
+}
+
+/* An 80-bit IEEE extended number holding a positive integer, as AIFF stores rates. */
+static void put_extended(unsigned char *p, uint32_t value)
+{
+    memset(p, 0, 10);
+    if (value == 0)
+        return;
+    int shift = 0;
+    while ((value >> shift) > 1)
+        shift++;
+    put_be16(p, (unsigned)(16383 + shift));
+    uint64_t mantissa = (uint64_t)value << (63 - shift);
+    for (int i = 0; i < 8; i++)
+        p[2 + i] = (unsigned char)(mantissa >> (56 - 8 * i));
+}
+
+static size_t header_size(int format)
+{
+    switch (format) {
+    case FORMAT_WAV:
+        return WAV_HEADER_SIZE;
+    case FORMAT_AIFF:
+        return AIFF_HEADER_SIZE;
+    case FORMAT_SUN:
+        return SUN_HEADER_SIZE;
+    default:
+        return 0;
+    }
+}
+
+/* Builds the header of `format` for data_bytes of 16-bit samples; `known` is false
+ * while the size is not yet known. Returns its size. */
+static size_t build_header(unsigned char *h, int format, int channels, int frequency, uint64_t data_bytes, int known)
+{
+    uint32_t data = data_bytes > DATA_MAX ? DATA_MAX : (uint32_t)data_bytes;
+    data -= data % (uint32_t)(channels * 2);
+    switch (format) {
+    case FORMAT_WAV:
+        memcpy(h, "RIFF", 4);
+        put_le32(h + 4, data + 36);
+        memcpy(h + 8, "WAVE", 4);
+        memcpy(h + 12, "fmt ", 4);
+        put_le32(h + 16, 16);
+        put_le16(h + 20, 1);
+        put_le16(h + 22, (unsigned)channels);
+        put_le32(h + 24, (uint32_t)frequency);
+        put_le32(h + 28, (uint32_t)(channels * frequency * 2));
+        put_le16(h + 32, (unsigned)(channels * 2));
+        put_le16(h + 34, 16);
+        memcpy(h + 36, "data", 4);
+        put_le32(h + 40, data);
+        return WAV_HEADER_SIZE;
+    case FORMAT_AIFF:
+        memcpy(h, "FORM", 4);
+        put_be32(h + 4, data + AIFF_HEADER_SIZE - 8);
+        memcpy(h + 8, "AIFF", 4);
+        memcpy(h + 12, "COMM", 4);
+        put_be32(h + 16, 18);
+        put_be16(h + 20, (unsigned)channels);
+        put_be32(h + 22, data / (uint32_t)(channels * 2));
+        put_be16(h + 26, 16);
+        put_extended(h + 28, (uint32_t)frequency);
+        memcpy(h + 38, "SSND", 4);
+        put_be32(h + 42, data + 8);
+        put_be32(h + 46, 0);
+        put_be32(h + 50, 0);
+        return AIFF_HEADER_SIZE;
+    case FORMAT_SUN:
+        memcpy(h, ".snd", 4);
+        put_be32(h + 4, SUN_HEADER_SIZE);
+        put_be32(h + 8, known ? data : SUN_SIZE_UNKNOWN);
+        put_be32(h + 12, 3);  /* 16-bit linear PCM */
+        put_be32(h + 16, (uint32_t)frequency);
+        put_be32(h + 20, (uint32_t)channels);
+        memset(h + 24, 0, 4);
+        return SUN_HEADER_SIZE;
+    default:
+        return 0;
+    }
 }
 
 static int file_open(void *instance)
@@ -221,6 +300,29 @@ static int file_open(void *instance)
     return 0;
 }
 
+/* Writes samples in the file's byte order: AIFF and Sun files hold big-endian samples. */
+static size_t write_samples(file_output *out, const void *buffer, size_t bytes)
+{
+    if (out->format != FORMAT_AIFF && out->format != FORMAT_SUN)
+        return write_all(out->fd, buffer, bytes);
+    const unsigned char *src = buffer;
+    unsigned char swapped[4096];
+    size_t done = 0;
+    while (done < bytes) {
+        size_t n = bytes - done < sizeof swapped ? bytes - done : sizeof swapped;
+        for (size_t i = 0; i + 1 < n; i += 2) {
+            uint16_t v;
+            memcpy(&v, src + done + i, 2);  /* native-endian sample */
+            put_be16(swapped + i, v);
+        }
+        size_t w = write_all(out->fd, swapped, n);
+        done += w;
+        if (w != n)
+            break;
+    }
+    return done;
+}
+
 static int file_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels,
                       int frequency)
 {
@@ -233,19 +335,17 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
             out->channels = channels;
         if (frequency > 0)
             out->frequency = frequency;
-        if (out->format == FORMAT_WAV) {
-            unsigned char h[WAV_HEADER_SIZE];
-            build_wav_header(h, out->channels, out->frequency, 0);
-            if (write_all(out->fd, h, sizeof h) != sizeof h) {
-                int err = errno;
-                /* A header that did not fit is not rewritten later either. */
-                out->header_offset = -1;
-                return write_failure(out, err);
-            }
+        unsigned char h[HEADER_MAX];
+        size_t size = build_header(h, out->format, out->channels, out->frequency, 0, 0);
+        if (size > 0 && write_all(out->fd, h, size) != size) {
+            int err = errno;
+            /* A header that did not fit is not rewritten later either. */
+            out->header_offset = -1;
+            return write_failure(out, err);
         }
         out->header_written = 1;
     }
-    size_t done = write_all(out->fd, buffer, (size_t)bytes);
+    size_t done = write_samples(out, buffer, (size_t)bytes);
     /* Count what reached the file, so the final header describes exactly that: on a
      * full disk whole sample frames only, cutting a partial frame off again. */
     if (done != (size_t)bytes) {
@@ -253,8 +353,7 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
         size_t frame = (size_t)out->channels * 2;
         size_t whole = done - done % frame;
         if (whole != done && out->header_offset >= 0 && !out->is_stdout) {
-            off_t end = out->header_offset + (out->format == FORMAT_WAV ? WAV_HEADER_SIZE : 0) +
-                        (off_t)(out->data_bytes + whole);
+            off_t end = out->header_offset + (off_t)header_size(out->format) + (off_t)(out->data_bytes + whole);
             if (ftruncate(out->fd, end) == 0)
                 done = whole;
         }
@@ -273,10 +372,10 @@ static int file_close(void *instance)
     if (out->fd < 0)
         return 0;
     int result = 0;
-    if (out->format == FORMAT_WAV && out->header_written && out->header_offset >= 0) {
-        unsigned char h[WAV_HEADER_SIZE];
-        build_wav_header(h, out->channels, out->frequency, out->data_bytes);
-        if (pwrite(out->fd, h, sizeof h, out->header_offset) != (ssize_t)sizeof h)
+    if (out->format != FORMAT_RAW && out->header_written && out->header_offset >= 0) {
+        unsigned char h[HEADER_MAX];
+        size_t size = build_header(h, out->format, out->channels, out->frequency, out->data_bytes, 1);
+        if (pwrite(out->fd, h, size, out->header_offset) != (ssize_t)size)
             result = SV_ERR_WRITE_FAILED;
     }
     if (!out->is_stdout && close(out->fd) != 0 && result == 0)

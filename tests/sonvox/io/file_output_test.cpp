@@ -62,46 +62,105 @@ int write_all(FileOutput &out, void *inst, const std::string &pcm, int channels,
     return 0;
 }
 
-TEST(FileOutput, PrefixChoosesTheFormat)
+uint32_t be32(const std::string &s, size_t at)
 {
-    const std::string pcm = samples(44100);  // 1 s of stereo at 44 100 Hz
-    struct Case {
-        const char *prefix;
-        bool wav;
-    } cases[] = {{"", false}, {"raw:", false}, {"wav:", true}, {"aiff:", false}, {"sun:", false}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.prefix);
-        TempDir dir;
-        std::string path = dir.file("out.pcm");
-        FileOutput out;
-        FakeDecoder fd;
-        void *inst = nullptr;
-        ASSERT_EQ(out.m.create(&inst, (std::string(c.prefix) + path).c_str(), &out.entry, fd.get()), 0);
-        ASSERT_EQ(out.m.open(inst), 0);
-        ASSERT_EQ(write_all(out, inst, pcm, 2, 44100), 0);
-        ASSERT_EQ(out.m.close(inst), 0);
-        out.m.destroy(inst);
+    return static_cast<uint32_t>(static_cast<unsigned char>(s[at])) << 24 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 1])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 2])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 3]));
+}
 
-        std::string file = read_file(path);
-        if (!c.wav) {
-            EXPECT_EQ(file, pcm);
-            continue;
-        }
-        ASSERT_EQ(file.size(), 44 + pcm.size());
-        EXPECT_EQ(file.substr(0, 4), "RIFF");
-        EXPECT_EQ(le32(file, 4), 176436u);
-        EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
-        EXPECT_EQ(le32(file, 16), 16u);
-        EXPECT_EQ(le16(file, 20), 1u);
-        EXPECT_EQ(le16(file, 22), 2u);
-        EXPECT_EQ(le32(file, 24), 44100u);
-        EXPECT_EQ(le32(file, 28), 176400u);
-        EXPECT_EQ(le16(file, 32), 4u);
-        EXPECT_EQ(le16(file, 34), 16u);
-        EXPECT_EQ(file.substr(36, 4), "data");
-        EXPECT_EQ(le32(file, 40), 176400u);
-        EXPECT_EQ(file.substr(44), pcm);
+unsigned be16(const std::string &s, size_t at)
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) << 8 |
+           static_cast<unsigned>(static_cast<unsigned char>(s[at + 1]));
+}
+
+std::string byte_swapped(std::string pcm)
+{
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2)
+        std::swap(pcm[i], pcm[i + 1]);
+    return pcm;
+}
+
+std::string convert(const char *prefix, const std::string &path, const std::string &pcm)
+{
+    FileOutput out;
+    FakeDecoder fd;
+    void *inst = nullptr;
+    EXPECT_EQ(out.m.create(&inst, (std::string(prefix) + path).c_str(), &out.entry, fd.get()), 0);
+    EXPECT_EQ(out.m.open(inst), 0);
+    EXPECT_EQ(write_all(out, inst, pcm, 2, 44100), 0);
+    EXPECT_EQ(out.m.close(inst), 0);
+    out.m.destroy(inst);
+    return read_file(path);
+}
+
+TEST(FileOutput, RawFilesHoldTheSamplesUnchanged)
+{
+    const std::string pcm = samples(1000);
+    for (const char *prefix : {"", "raw:"}) {
+        SCOPED_TRACE(prefix);
+        TempDir dir;
+        EXPECT_EQ(convert(prefix, dir.file("out.pcm"), pcm), pcm);
     }
+}
+
+TEST(FileOutput, WavFileOfOneSecond)
+{
+    TempDir dir;
+    const std::string pcm = samples(44100);  // 1 s of stereo at 44 100 Hz
+    std::string file = convert("wav:", dir.file("out.wav"), pcm);
+    ASSERT_EQ(file.size(), 44 + pcm.size());
+    EXPECT_EQ(file.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(file, 4), 176436u);
+    EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le32(file, 16), 16u);
+    EXPECT_EQ(le16(file, 20), 1u);
+    EXPECT_EQ(le16(file, 22), 2u);
+    EXPECT_EQ(le32(file, 24), 44100u);
+    EXPECT_EQ(le32(file, 28), 176400u);
+    EXPECT_EQ(le16(file, 32), 4u);
+    EXPECT_EQ(le16(file, 34), 16u);
+    EXPECT_EQ(file.substr(36, 4), "data");
+    EXPECT_EQ(le32(file, 40), 176400u);
+    EXPECT_EQ(file.substr(44), pcm);
+}
+
+TEST(FileOutput, AiffAndSunFilesCarryTheirHeadersAndBigEndianSamples)
+{
+    const std::string pcm = samples(1000);  // 4000 bytes
+    TempDir dir;
+
+    std::string aiff = convert("aiff:", dir.file("out.aif"), pcm);
+    ASSERT_EQ(aiff.size(), 54 + pcm.size());
+    EXPECT_EQ(aiff.substr(0, 4), "FORM");
+    EXPECT_EQ(be32(aiff, 4), 46u + 4000u);
+    EXPECT_EQ(aiff.substr(8, 8), "AIFFCOMM");
+    EXPECT_EQ(be32(aiff, 16), 18u);
+    EXPECT_EQ(be16(aiff, 20), 2u);        // channels
+    EXPECT_EQ(be32(aiff, 22), 1000u);     // sample frames
+    EXPECT_EQ(be16(aiff, 26), 16u);       // bits
+    // 44100 as an 80-bit extended number: exponent 16383 + 15, mantissa 44100 << 48.
+    EXPECT_EQ(be16(aiff, 28), 16398u);
+    EXPECT_EQ(be32(aiff, 30), 44100u << 16);
+    EXPECT_EQ(be32(aiff, 34), 0u);
+    EXPECT_EQ(aiff.substr(38, 4), "SSND");
+    EXPECT_EQ(be32(aiff, 42), 4008u);
+    EXPECT_EQ(be32(aiff, 46), 0u);
+    EXPECT_EQ(be32(aiff, 50), 0u);
+    EXPECT_EQ(aiff.substr(54), byte_swapped(pcm));
+
+    std::string sun = convert("sun:", dir.file("out.au"), pcm);
+    ASSERT_EQ(sun.size(), 28 + pcm.size());
+    EXPECT_EQ(sun.substr(0, 4), ".snd");
+    EXPECT_EQ(be32(sun, 4), 28u);
+    EXPECT_EQ(be32(sun, 8), 4000u);
+    EXPECT_EQ(be32(sun, 12), 3u);  // 16-bit linear
+    EXPECT_EQ(be32(sun, 16), 44100u);
+    EXPECT_EQ(be32(sun, 20), 2u);
+    EXPECT_EQ(be32(sun, 24), 0u);  // empty annotation
+    EXPECT_EQ(sun.substr(28), byte_swapped(pcm));
 }
 
 TEST(FileOutput, WavHeaderTakesTheFormatOfTheFirstWrite)
