@@ -20,8 +20,32 @@ int secondsOfDay(const QTime &t)
     return t.hour() * 3600 + t.minute() * 60 + t.second();
 }
 
+namespace {
+
+// "HH:MM:SS" exactly, the form the database keeps; the common case of every tick.
+std::optional<int> parseStoredTime(const QString &t)
+{
+    if (t.size() != 8 || t.at(2) != QLatin1Char(':') || t.at(5) != QLatin1Char(':'))
+        return std::nullopt;
+    int parts[3];
+    for (int i = 0; i < 3; ++i) {
+        const QChar hi = t.at(i * 3);
+        const QChar lo = t.at(i * 3 + 1);
+        if (!hi.isDigit() || !lo.isDigit() || hi.unicode() > '9' || lo.unicode() > '9')
+            return std::nullopt;
+        parts[i] = (hi.unicode() - '0') * 10 + (lo.unicode() - '0');
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return std::nullopt;
+    return parts[0] * 3600 + parts[1] * 60 + parts[2];
+}
+
+} // namespace
+
 std::optional<int> parseTimeOfDay(const QString &text)
 {
+    if (const std::optional<int> fast = parseStoredTime(text))
+        return fast;
     QString t = text.trimmed();
     const qsizetype sep = std::max(t.lastIndexOf(QLatin1Char(' ')), t.lastIndexOf(QLatin1Char('T')));
     if (sep >= 0)

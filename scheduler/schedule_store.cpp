@@ -23,23 +23,47 @@ void run(QSqlQuery &q)
 
 } // namespace
 
-TodayEntry todayEntryFromRecord(const QSqlRecord &r)
+namespace {
+
+// Column positions of a result, looked up once per query rather than once per row.
+struct EntryColumns {
+    explicit EntryColumns(const QSqlRecord &r)
+        : iid(r.indexOf(QStringLiteral("iid"))), sjmc(r.indexOf(QStringLiteral("sjmc"))),
+          jmmc(r.indexOf(QStringLiteral("jmmc"))), kssj(r.indexOf(QStringLiteral("kssj"))),
+          jssj(r.indexOf(QStringLiteral("jssj"))), wjpath(r.indexOf(QStringLiteral("wjpath"))),
+          bffs(r.indexOf(QStringLiteral("bffs"))), bfzt(r.indexOf(QStringLiteral("bfzt"))),
+          wjbz(r.indexOf(QStringLiteral("wjbz"))), over(r.indexOf(QStringLiteral("over"))),
+          yldx(r.indexOf(QStringLiteral("yldx"))), ixh(r.indexOf(QStringLiteral("ixh")))
+    {
+    }
+    int iid, sjmc, jmmc, kssj, jssj, wjpath, bffs, bfzt, wjbz, over, yldx, ixh;
+};
+
+template<typename ValueAt>
+TodayEntry entryFrom(const EntryColumns &c, ValueAt value)
 {
     TodayEntry e;
-    e.iid = r.value(QStringLiteral("iid")).toInt();
-    e.sjmc = r.value(QStringLiteral("sjmc")).toString();
-    e.jmmc = r.value(QStringLiteral("jmmc")).toString();
-    e.kssj = r.value(QStringLiteral("kssj")).toString();
-    e.jssj = r.value(QStringLiteral("jssj")).toString();
-    e.wjpath = r.value(QStringLiteral("wjpath")).toString();
-    e.bffs = r.value(QStringLiteral("bffs")).toString();
-    e.bfzt = r.value(QStringLiteral("bfzt")).toString();
-    e.wjbz = r.value(QStringLiteral("wjbz")).toString();
-    e.over = r.value(QStringLiteral("over")).toString();
-    const QVariant volume = r.value(QStringLiteral("yldx"));
+    e.iid = value(c.iid).toInt();
+    e.sjmc = value(c.sjmc).toString();
+    e.jmmc = value(c.jmmc).toString();
+    e.kssj = value(c.kssj).toString();
+    e.jssj = value(c.jssj).toString();
+    e.wjpath = value(c.wjpath).toString();
+    e.bffs = value(c.bffs).toString();
+    e.bfzt = value(c.bfzt).toString();
+    e.wjbz = value(c.wjbz).toString();
+    e.over = value(c.over).toString();
+    const QVariant volume = value(c.yldx);
     e.yldx = volume.isNull() ? 100.0 : volume.toDouble();
-    e.ixh = r.value(QStringLiteral("ixh")).toInt();
+    e.ixh = value(c.ixh).toInt();
     return e;
+}
+
+} // namespace
+
+TodayEntry todayEntryFromRecord(const QSqlRecord &r)
+{
+    return entryFrom(EntryColumns(r), [&r](int i) { return i < 0 ? QVariant() : r.value(i); });
 }
 
 QList<TodayEntry> SqlScheduleStore::entriesOf(const QString &sjmc)
@@ -48,8 +72,9 @@ QList<TodayEntry> SqlScheduleStore::entriesOf(const QString &sjmc)
     q.bindValue(QStringLiteral(":sjmc"), sjmc);
     run(q);
     QList<TodayEntry> rows;
+    const EntryColumns columns(q.record());
     while (q.next())
-        rows.append(todayEntryFromRecord(q.record()));
+        rows.append(entryFrom(columns, [&q](int i) { return i < 0 ? QVariant() : q.value(i); }));
     return rows;
 }
 
