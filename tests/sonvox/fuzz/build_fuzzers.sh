@@ -22,7 +22,7 @@ if [[ -f "$root/tests/sonvox/fuzz/fuzz_mpeg_frames.cpp" && -f "$mpeg/mpeg_codec_
   for src in "$mpeg"/*.c; do
     [[ -e "$src" ]] || continue
     obj="$out/$(basename "$src" .c).o"
-    "$cc" -std=c11 "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" -c "$src" -o "$obj"
+    "$cc" -std=gnu11 "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" -c "$src" -o "$obj"
     objs+=("$obj")
   done
   "$cxx" -std=c++20 "${flags[@]}" "$root/tests/sonvox/fuzz/fuzz_mpeg_frames.cpp" \
