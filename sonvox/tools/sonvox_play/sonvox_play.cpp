@@ -237,8 +237,9 @@ private:
             std::fprintf(stderr, "  Duration: %s\n", clock_text(info_.duration).c_str());
         else
             std::fprintf(stderr, "  Duration: unknown\n");
-        for (const auto &[name, value] : info_.properties)
-            std::fprintf(stderr, "  %s: %s\n", name.c_str(), value.c_str());
+        // The engine lists the newest property first; print them in the order they were set.
+        for (auto it = info_.properties.rbegin(); it != info_.properties.rend(); ++it)
+            std::fprintf(stderr, "  %s: %s\n", it->first.c_str(), it->second.c_str());
     }
 
     void show_progress(int seconds)
