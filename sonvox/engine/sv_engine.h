@@ -190,11 +190,12 @@ typedef struct sv_hook {
 /* Init hook: runs on the player thread; register modules with sv_register_module. */
 typedef int (*sv_init_hook_fn)(void *user, sv_engine *control, sv_decoder *decoder);
 
-/* Loader hook: phase 0 before the entry point is resolved, phase 1 after the module was
- * registered (entry then holds the entry point). In phase 0 a negative answer aborts
+/* Loader hook: phase 0 before the entry point is resolved, phase 1 once it is resolved
+ * and before it is called (*entry then holds it). In phase 0 a negative answer aborts
  * the registration with that code, 1 means the hook stored the entry point in *entry,
- * anything else lets the engine resolve the name itself. Runs on the player thread
- * (the feedback thread for feedback handlers). */
+ * anything else lets the engine resolve the name itself; the answer in phase 1 is not
+ * used. Runs on the player thread (the feedback thread for feedback handlers, with a
+ * NULL decoder). */
 typedef int (*sv_module_loader_fn)(void *user, sv_module_kind kind, int phase, sv_engine *control,
                                    sv_decoder *decoder, sv_module_register_fn *entry,
                                    const char *name, const char *default_symbol);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <time.h>
 #include <unistd.h>
 
 #include "client_helper.h"
@@ -144,4 +145,58 @@ TEST(Feedback, EnvironmentCommandsAndFailedHandlerCreation)
     EXPECT_EQ(n.n[1], 1);
     ASSERT_TRUE(c.wait_code(SV_NOTE_FEEDBACK_HANDLER_INFO, 3000, &n));
     EXPECT_EQ(n.s[0], "rec");
+}
+
+namespace {
+
+long long monotonic_us()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000LL + ts.tv_nsec / 1000;
+}
+
+} // namespace
+
+TEST(Feedback, PauseHoldsQueuedEventsForThePauseLength)
+{
+    Client c;
+    ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
+    testmod::capture().write_delay_us = 2000;
+    testmod::capture().latency_ms = 100;  // events become audible 100 ms after decoding
+    char name[64];
+    sv_module_address_name(testmod::recording_feedback_register, name, sizeof name);
+    sv_send_string(c.engine, SV_CMD_REGISTER_FEEDBACK, name);
+    sv_send_string(c.engine, SV_CMD_SELECT_FEEDBACK_NAME, "rec");
+    sv_send_none(c.engine, SV_CMD_FEEDBACK_START);
+    sv_send_int(c.engine, SV_CMD_SET_FEEDBACK_RATE, 100);
+    sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:1000000");
+    ASSERT_EQ(c.answer(SV_CMD_INPUT_OPEN), 0);
+
+    const long long play_at = monotonic_us();
+    sv_send_none(c.engine, SV_CMD_PLAY);
+    usleep(30000);
+    sv_send_none(c.engine, SV_CMD_PAUSE);
+    ASSERT_EQ(c.answer(SV_CMD_PAUSE), 0);
+    const long long paused_at = monotonic_us();
+    usleep(200000);
+    {
+        std::lock_guard<std::mutex> lock(testmod::feedback_log().mutex);
+        EXPECT_TRUE(testmod::feedback_log().events.empty());  // all held while paused
+    }
+    const long long resumed_at = monotonic_us();
+    sv_send_none(c.engine, SV_CMD_PLAY);
+    ASSERT_EQ(c.answer(SV_CMD_PLAY), 0);
+    usleep(150000);
+    sv_send_none(c.engine, SV_CMD_STOP);
+    ASSERT_EQ(c.answer(SV_CMD_STOP), 0);
+
+    auto &log = testmod::feedback_log();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    ASSERT_FALSE(log.delivered_us.empty());
+    // The earliest event was stamped at least 100 ms after play; the pause moved it on
+    // by the whole pause.
+    const long long pause_length = resumed_at - paused_at;
+    EXPECT_GE(log.delivered_us.front() + 3000, play_at + 100000 + pause_length);
+    EXPECT_GE(log.delivered_us.front(), resumed_at);
 }

@@ -205,6 +205,13 @@ int out_set_control(void *, const sv_output_control *, int flags)
     return 0;
 }
 
+int out_latency(void *, int *ms)
+{
+    *ms = capture().latency_ms.load();
+    return 0;
+}
+int out_caps(void *) { return capture().latency_ms.load() ? SV_OUTPUT_CAP_LATENCY : 0; }
+
 // ---- recording feedback handler ----
 
 int fb_probe(const char *name) { return std::strncmp(name, "rec", 3) == 0 ? 0 : -1; }
@@ -271,6 +278,7 @@ void Capture::reset()
     opened.clear();
     frequency = channels = 0;
     write_delay_us = 0;
+    latency_ms = 0;
     writes = 0;
 }
 
@@ -350,6 +358,8 @@ int capture_output_register(void *descriptor)
     d->close = out_close;
     d->write = out_write;
     d->set_control = out_set_control;
+    d->get_latency = out_latency;
+    d->get_capabilities = out_caps;
     return 0;
 }
 

@@ -32,6 +32,7 @@ struct Capture {
     std::vector<std::string> opened;  // output names opened
     int frequency = 0, channels = 0;
     std::atomic<int> write_delay_us{0};
+    std::atomic<int> latency_ms{0};  // reported with the latency capability when non-zero
     std::atomic<int> writes{0};
 
     void reset();
