@@ -97,9 +97,11 @@ typedef struct sv_panel {
  * width, height
  *         Size of the picture in pixels (the program passes its panel's size,
  *         224 x 68 by default). Each must be 1 .. 8192, else no picture is drawn.
- * bands   Number of spectrum bars (the program passes 32). The spectrum is computed
- *         over 2 x bands samples (at most 256), which must be a power of two; other
- *         counts keep the bars still. Below 1: no picture.
+ * bands   Number of spectrum bars, 1 .. 4096 (the program passes 32), else no picture.
+ *         The spectrum is computed over 2 x bands samples, at most 256, which must be
+ *         a power of two: with 1, 2, 4 ... 64 or more than 128 bands the bars move,
+ *         with other counts they stay still. Up to 128 bands, bar i shows
+ *         the frequency (i + 1) x rate / (2 x bands); the last bar never moves.
  *
  * The instance shows a spectrum ("sample-spectrum"), with green bars of width
  * width / (bands + 1) and rose peak marks on a black background.

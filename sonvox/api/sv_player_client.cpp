@@ -156,6 +156,13 @@ void Mp3Player::onPlayerState(int state) {
     if (state >= SV_STATE_STOPPED && state <= SV_STATE_END_OF_STREAM) state_ = state;
 }
 
+void Mp3Player::onInputState(int closed) {
+    // A newly opened input comes before its own stream reports: forget the last file's
+    // values, so that a file that reports nothing reads as 0 rather than as its
+    // predecessor.
+    if (closed == 0) frequency_ = duration_ = 0;
+}
+
 void Mp3Player::onDuration(int seconds) { duration_ = seconds; }
 
 void Mp3Player::onStreamParameters(int frequency, int, int) { frequency_ = frequency; }

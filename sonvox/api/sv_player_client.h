@@ -115,6 +115,7 @@ protected:
     void onAck(int command) override;
     void onNack(int command, int error) override;
     void onPlayerState(int state) override;
+    void onInputState(int closed) override;
     void onDuration(int seconds) override;
     void onStreamParameters(int frequency, int bitrate, int channels) override;
 
