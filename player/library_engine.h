@@ -1,0 +1,22 @@
+#pragma once
+// The main player's view of the audio library that plays MP3 and WAV files. One call per
+// library export, in the library's own terms, so the player's sequence of calls stays
+// visible and tests can record it with a fake. sonvox_engine.* connects it to
+// libsonvox.
+
+#include <QString>
+
+class LibraryEngine {
+public:
+    virtual ~LibraryEngine() = default;
+    // Stops whatever the current instance plays.
+    virtual void stop() = 0;
+    // A fresh instance that draws its spectrum into the effect window's panel.
+    virtual void init() = 0;
+    // Starts `path` on the current instance; a file it cannot play is not reported here.
+    virtual void play(const QString &path) = 0;
+    // Length of `path` in whole seconds; 0 when it cannot be read.
+    virtual int lengthSecs(const QString &path) = 0;
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+};

@@ -1,0 +1,116 @@
+#include "player/play_list.h"
+
+#include "player/folder_scan.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+QString decodeListText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder gb18030("GB18030");
+    if (gb18030.isValid())
+        return gb18030.decode(bytes);
+    return QString::fromLocal8Bit(bytes);
+}
+
+} // namespace
+
+PlayList::PlayList(QString filePath)
+    : filePath_(std::move(filePath))
+{
+}
+
+void PlayList::setItemIndex(int index)
+{
+    itemIndex_ = index >= 0 && index < count() ? index : -1;
+}
+
+bool PlayList::load()
+{
+    items_.clear();
+    itemIndex_ = -1;
+    QFile file(filePath_);
+    if (filePath_.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QString text = decodeListText(file.readAll());
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        if (!line.isEmpty())
+            items_.append(line);
+    }
+    setItemIndex(0);
+    return true;
+}
+
+void PlayList::append(const QString &path)
+{
+    items_.append(path);
+    save();
+}
+
+void PlayList::removeAt(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    items_.removeAt(index);
+    // As in a list box: removing the selected item leaves no selection; removing one
+    // above it keeps the same item selected.
+    if (index == itemIndex_)
+        itemIndex_ = -1;
+    else if (index < itemIndex_)
+        --itemIndex_;
+    save();
+}
+
+void PlayList::clear()
+{
+    items_.clear();
+    itemIndex_ = -1;
+    save();
+}
+
+int PlayList::appendExisting(const QStringList &paths)
+{
+    int added = 0;
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isFile()) {
+            append(path);
+            ++added;
+        }
+    }
+    return added;
+}
+
+int PlayList::appendFolder(const QString &folder)
+{
+    return appendExisting(ScanFolderMedia(folder));
+}
+
+bool PlayList::save()
+{
+    if (filePath_.isEmpty())
+        return true;
+    QByteArray bytes;
+    for (const QString &path : std::as_const(items_))
+        bytes += path.toUtf8() + '\n';
+    // QSaveFile writes a temporary file beside the list and renames it over the old one
+    // only when everything was written, so the file is never left half-written.
+    QSaveFile file(filePath_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        lastError_ = QStringLiteral("%1: %2").arg(filePath_, file.errorString());
+        return false;
+    }
+    lastError_.clear();
+    return true;
+}

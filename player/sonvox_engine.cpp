@@ -1,0 +1,51 @@
+#include "player/sonvox_engine.h"
+
+#include <QFile>
+
+SonvoxEngine::SonvoxEngine(const sv_panel *panel, int width, int height)
+    : width_(width)
+    , height_(height)
+{
+    if (panel) {
+        panel_ = *panel;
+        hasPanel_ = true;
+    }
+}
+
+SonvoxEngine::~SonvoxEngine()
+{
+    svFreeMp3();
+}
+
+void SonvoxEngine::stop()
+{
+    svStopMp3();
+}
+
+void SonvoxEngine::init()
+{
+    svInitMp3(nullptr, hasPanel_ ? &panel_ : nullptr, width_, height_, kBands);
+}
+
+void SonvoxEngine::play(const QString &path)
+{
+    svPlayMp3(QFile::encodeName(path).constData());
+}
+
+int SonvoxEngine::lengthSecs(const QString &path)
+{
+    int frequency = 0;
+    int seconds = 0;
+    svGetMp3Info(QFile::encodeName(path).constData(), &frequency, &seconds);
+    return seconds;
+}
+
+void SonvoxEngine::pause()
+{
+    svPauseMp3();
+}
+
+void SonvoxEngine::resume()
+{
+    svResumeMp3();
+}
