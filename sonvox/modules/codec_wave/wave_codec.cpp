@@ -20,6 +20,7 @@ constexpr uint32_t kMaxSampleRate = 768000;
 struct WaveCodec {
     sv_decoder *decoder = nullptr;
     bool parsed = false;
+    int parse_error = SV_ERR_UNSUPPORTED_FORMAT;  // why the header was refused
     uint32_t riff_size = 0;
     uint16_t format_tag = 0;
     uint16_t channels = 0;
@@ -203,12 +204,15 @@ int wave_delete(void *instance) {
 
 int wave_input_changed(void *instance, const char *, const char *) {
     auto *c = static_cast<WaveCodec *>(instance);
-    return parse_header(c);
+    int r = parse_header(c);
+    c->parse_error = r < 0 ? r : SV_ERR_UNSUPPORTED_FORMAT;
+    return r;
 }
 
 int wave_start_stream(void *instance, sv_stream_info *stream) {
     auto *c = static_cast<WaveCodec *>(instance);
-    if (!c->parsed) return SV_ERR_UNSUPPORTED_FORMAT;
+    // The stream open fails here too, for callers that do not check input changed.
+    if (!c->parsed) return c->parse_error;
     sv_decoder *d = c->decoder;
     int64_t data_bytes = c->data_size;
     if (c->data_end < 0) {
