@@ -287,3 +287,21 @@ TEST(Engine, StartsAndStopsManyTimesCleanly)
         sv_engine_free(e);
     }
 }
+
+TEST(Engine, ThreadPriorityLevels)
+{
+    Client c;
+    ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
+    for (int bad : {-1, 5})
+        EXPECT_EQ(sv_engine_set_priority(c.engine, 1, bad), SV_ERR_INVALID_PARAMETERS) << bad;
+    EXPECT_EQ(sv_engine_set_priority(c.engine, 2, 2), SV_ERR_INVALID_PARAMETERS);
+    // The player runs at the highest level the process may set: never below the
+    // feedback thread, which keeps the process's own level.
+    const int feedback_level = sv_engine_get_priority(c.engine, 1);
+    ASSERT_GE(feedback_level, 0);
+    EXPECT_GE(sv_engine_get_priority(c.engine, 0), feedback_level);
+    // Lowering a thread's priority is always allowed.
+    ASSERT_EQ(sv_engine_set_priority(c.engine, 1, 0), SV_OK);
+    EXPECT_EQ(sv_engine_get_priority(c.engine, 1), 0);
+    EXPECT_EQ(sv_engine_get_priority(c.engine, 7), -1);
+}
