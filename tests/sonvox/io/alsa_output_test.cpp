@@ -287,7 +287,18 @@ TEST(AlsaOutput, LatencyCountsQueuedFramesThroughPauseResumeAndReset)
     EXPECT_GT(out.latency(), 0);
     ASSERT_EQ(out.control(SV_CTL_RESET), 0);
     EXPECT_EQ(out.latency(), 0);
-    stalled = false;
+
+    // Drain waits until what is queued has played, and the output stays open.
+    for (int i = 0; i < 10; i++)
+        out.queue(1152);
+    std::thread release([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stalled = false;
+    });
+    ASSERT_EQ(out.control(SV_CTL_DRAIN), 0);
+    EXPECT_EQ(out.latency(), 0);
+    release.join();
+    out.queue(1152);
     EXPECT_EQ(out.m.close(out.inst), 0);
 }
 
@@ -444,11 +455,14 @@ TEST_F(FilePcm, GainsReachTheDevice)
         int balance, pcm, master;
         uint32_t process_word;
         double left, right;  // expected gain per device channel
+        int then_flags = 0;  // a second control call with the same record
     } cases[] = {
         {"untouched", 2, 0, 0, 0, 0, 0xFFFFFFFFu, 1.0, 1.0},
         {"balance 75, pcm 100", 2, SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 75, 100, 0, 0xFFFFFFFFu, 0.5, 1.0},
         {"pcm 50", 2, SV_CTL_PCM_LEVEL, 50, 50, 0, 0xFFFFFFFFu, 0.5, 0.5},
         {"muted", 2, SV_CTL_MUTE, 0, 0, 0, 0xFFFFFFFFu, 0.0, 0.0},
+        {"muted, then unmuted at pcm 50", 2, SV_CTL_MUTE, 0, 50, 0, 0xFFFFFFFFu, 0.5, 0.5,
+         SV_CTL_UNMUTE | SV_CTL_PCM_LEVEL},
         {"master 25", 2, SV_CTL_MASTER_LEVEL, 0, 0, 25, 0xFFFFFFFFu, 0.25, 0.25},
         {"process word right half", 2, 0, 0, 0, 0, 0x7FFFFFFFu, 1.0, 0.5},
         {"mono spread with balance 25", 1, SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 25, 100, 0, 0xFFFFFFFFu, 1.0, 0.5},
@@ -463,6 +477,9 @@ TEST_F(FilePcm, GainsReachTheDevice)
             ASSERT_EQ(out.control(SV_CTL_FREQUENCY | SV_CTL_CHANNELS, 0, 0, 0, 44100, c.channels), 0);
             if (c.flags) {
                 ASSERT_EQ(out.control(c.flags, c.balance, c.pcm, c.master), 0);
+            }
+            if (c.then_flags) {
+                ASSERT_EQ(out.control(c.then_flags, c.balance, c.pcm, c.master), 0);
             }
             for (int i = 0; i < 20; i++)
                 out.queue(1152, c.channels, 44100, 20000);
