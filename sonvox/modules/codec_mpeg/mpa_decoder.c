@@ -151,26 +151,21 @@ static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int
     }
 
     if (nch == 1) {
-        for (int s = 0; s < nslots; s++)
-            mpa_synth_run(t, &d->synth[0], d->sb[0][s], pcm + s * per_slot, 1, shift);
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 1, shift);
     } else if (sel == 0) {
-        for (int s = 0; s < nslots; s++) {
-            int16_t *o = pcm + 2 * s * per_slot;
-            mpa_synth_run(t, &d->synth[0], d->sb[0][s], o, 2, shift);
-            mpa_synth_run(t, &d->synth[1], d->sb[1][s], o + 1, 2, shift);
-        }
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 2, shift);
+        mpa_synth_block(t, &d->synth[1], d->sb[1], nslots, pcm + 1, 2, shift);
     } else if (sel == 1 || sel == 2) {
         int ch = sel - 1;
-        for (int s = 0; s < nslots; s++)
-            mpa_synth_run(t, &d->synth[ch], d->sb[ch][s], pcm + s * per_slot, 1, shift);
+        mpa_synth_block(t, &d->synth[ch], d->sb[ch], nslots, pcm, 1, shift);
     } else {
-        MPA_ALIGN(16) float mix[32];
-        for (int s = 0; s < nslots; s++) {
-            for (int k = 0; k < 32; k++) mix[k] = 0.5f * (d->sb[0][s][k] + d->sb[1][s][k]);
-            mpa_synth_run(t, &d->synth[0], mix, pcm + s * per_slot, 1, shift);
-        }
+        /* both channels mixed: the average of the subband samples, synthesised once */
+        for (int s = 0; s < nslots; s++)
+            for (int k = 0; k < 32; k++) d->sb[0][s][k] = 0.5f * (d->sb[0][s][k] + d->sb[1][s][k]);
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 1, shift);
     }
     (void)out_ch;
+    (void)per_slot;
 }
 
 int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, mpa_frame_info *info)

@@ -52,12 +52,11 @@ typedef struct mpa_tables {
     float scf12[64];            /* Layer I/II scale factors 2^(1 - i/3) */
     float win_l[4][36];         /* long-block windows by block type (2 unused) */
     float win_s[12];            /* short-block window */
-    float imdct36[18][18];      /* DCT-IV kernel for the 36-point IMDCT */
+    MPA_ALIGN(16) float imdct36[18][20]; /* DCT-IV kernel for the 36-point IMDCT (padded) */
     float imdct12[6][12];       /* 12-point IMDCT kernel, window folded in */
     float aa_cs[8], aa_ca[8];   /* antialias butterflies */
     float is_ratio[7][2];       /* MPEG-1 intensity stereo kl, kr for is_pos 0..6 */
     float is_lsf[2][32][2];     /* MPEG-2 intensity stereo kl, kr by scale, is_pos */
-    float dct_cos[32];          /* 1 / (2 cos) factors of the fast DCT stages */
     MPA_ALIGN(16) float synth_win[8][4][16];   /* synthesis window, rearranged */
 } mpa_tables;
 
@@ -76,6 +75,10 @@ void mpa_synth_reset(mpa_synth *s);
  * (every 1 << shift-th one) at out with the given stride, rounded and clipped. */
 void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out,
                    int stride, int shift);
+/* The same for nslots consecutive vectors; slot k's samples start at out + k * (32 >> shift)
+ * * stride. */
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[32], int nslots,
+                     int16_t *out, int stride, int shift);
 /* The 32-point DCT used by the synthesis: out[j] = sum_k in[k] cos(j(2k+1)pi/64). */
 void mpa_dct32(const mpa_tables *t, const float *in, float *out);
 
@@ -89,10 +92,17 @@ typedef struct mpa_bits {
 static inline uint32_t mpa_peek32(const mpa_bits *b)
 {
     const uint8_t *p = b->data + (b->pos >> 3);
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t v;
+    memcpy(&v, p, 8); /* the buffers keep 8 readable bytes past their data */
+    v = __builtin_bswap64(v);
+    return (uint32_t)((v << (b->pos & 7)) >> 32);
+#else
     uint32_t w = ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
     uint32_t r = b->pos & 7;
     if (r) w = (w << r) | (p[4] >> (8 - r));
     return w;
+#endif
 }
 
 /* Reads n bits (0..24); past the limit it returns zeros and stays at the limit. */

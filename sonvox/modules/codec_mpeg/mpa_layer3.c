@@ -4,6 +4,10 @@
  */
 #include <math.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "mpa_internal.h"
 
 /* Scale factor band widths: long and short, by sampling frequency index
@@ -513,14 +517,32 @@ static void antialias(const mpa_tables *t, float *xr, int sblimit)
 
 static void imdct_long(const mpa_tables *t, const float *in, const float *win, float *out, float *ov)
 {
-    float y[18];
+    MPA_ALIGN(16) float y[20];
+#if defined(__SSE2__)
+    __m128 y0 = _mm_setzero_ps(), y1 = y0, y2 = y0, y3 = y0, y4 = y0;
+    for (int k = 0; k < 18; k++) {
+        if (in[k] == 0.0f) continue;
+        const float *row = t->imdct36[k];
+        __m128 x = _mm_set1_ps(in[k]);
+        y0 = _mm_add_ps(y0, _mm_mul_ps(x, _mm_load_ps(row)));
+        y1 = _mm_add_ps(y1, _mm_mul_ps(x, _mm_load_ps(row + 4)));
+        y2 = _mm_add_ps(y2, _mm_mul_ps(x, _mm_load_ps(row + 8)));
+        y3 = _mm_add_ps(y3, _mm_mul_ps(x, _mm_load_ps(row + 12)));
+        y4 = _mm_add_ps(y4, _mm_mul_ps(x, _mm_load_ps(row + 16)));
+    }
+    _mm_store_ps(y, y0);
+    _mm_store_ps(y + 4, y1);
+    _mm_store_ps(y + 8, y2);
+    _mm_store_ps(y + 12, y3);
+    _mm_store_ps(y + 16, y4);
+#else
     for (int n = 0; n < 18; n++) y[n] = 0.0f;
     for (int k = 0; k < 18; k++) {
         float x = in[k];
-        if (x == 0.0f) continue;
         const float *row = t->imdct36[k];
         for (int n = 0; n < 18; n++) y[n] += x * row[n];
     }
+#endif
     float x36[36];
     for (int i = 0; i < 9; i++) x36[i] = y[9 + i];
     for (int i = 9; i < 27; i++) x36[i] = -y[26 - i];

@@ -19,31 +19,16 @@ void mpa_synth_reset(mpa_synth *s)
     s->pos = 0;
 }
 
-/* Recursive fast DCT (Lee's factorisation): x holds n inputs and receives n outputs. */
-static void dct_rec(float *x, int n, const float *cosf, float *tmp)
-{
-    if (n == 1) return;
-    int h = n >> 1;
-    for (int k = 0; k < h; k++) {
-        float a = x[k], b = x[n - 1 - k];
-        tmp[k] = a + b;
-        tmp[h + k] = (a - b) * cosf[k];
-    }
-    dct_rec(tmp, h, cosf + h, tmp + n);
-    dct_rec(tmp + h, h, cosf + h, tmp + n);
-    for (int m = 0; m < h - 1; m++) {
-        x[2 * m] = tmp[m];
-        x[2 * m + 1] = tmp[h + m] + tmp[h + m + 1];
-    }
-    x[n - 2] = tmp[h - 1];
-    x[n - 1] = tmp[n - 1];
-}
+#if defined(__GNUC__)
+#define MPA_HAVE_V4SF 1
+typedef float mpa_v4sf __attribute__((vector_size(16)));
+#endif
+#include "mpa_dct32_gen.h"
 
 void mpa_dct32(const mpa_tables *t, const float *in, float *out)
 {
-    float tmp[128];
-    for (int i = 0; i < 32; i++) out[i] = in[i];
-    dct_rec(out, 32, t->dct_cos, tmp);
+    (void)t;
+    dct32_unrolled(in, out);
 }
 
 static inline int16_t clip16(float v)
@@ -54,18 +39,17 @@ static inline int16_t clip16(float v)
     return (int16_t)__builtin_lrintf(v);
 }
 
-void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out,
-                   int stride, int shift)
+/* Pushes one DCT result (C(m) at c[m * cstride]) into the ring and writes the 32 >> shift
+ * output samples of the windowing. */
+static void push_and_window(const mpa_tables *t, mpa_synth *s, const float *c, int cstride, int16_t *out,
+                            int stride, int shift)
 {
-    float c[32];
-    mpa_dct32(t, subbands, c);
-
     s->pos = (s->pos - 1) & 15;
     float *slot = s->slots[s->pos];
     /* E: C(16..32) at 0..16 (C(32) = 0); F: C(16), C(15), ..., C(0) at 20..36 */
-    for (int j = 0; j < 16; j++) slot[j] = c[16 + j];
+    for (int j = 0; j < 16; j++) slot[j] = c[(16 + j) * cstride];
     slot[16] = 0.0f;
-    for (int j = 0; j <= 16; j++) slot[20 + j] = c[16 - j];
+    for (int j = 0; j <= 16; j++) slot[20 + j] = c[(16 - j) * cstride];
 
     MPA_ALIGN(16) float lo[16];   /* outputs 0..15 */
     MPA_ALIGN(16) float hi[16];   /* outputs 31..16 (index j-1 holds output 32 - j) */
@@ -127,4 +111,34 @@ void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int
         out[n * stride] = clip16(v);
         n++;
     }
+}
+
+void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out,
+                   int stride, int shift)
+{
+    float c[32];
+    mpa_dct32(t, subbands, c);
+    push_and_window(t, s, c, 1, out, stride, shift);
+}
+
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[32], int nslots,
+                     int16_t *out, int stride, int shift)
+{
+    int per_slot = (32 >> shift) * stride;
+    int k = 0;
+#if defined(MPA_HAVE_V4SF)
+    /* four DCTs side by side, one per lane */
+    for (; k + 4 <= nslots; k += 4) {
+        MPA_ALIGN(16) mpa_v4sf in[32], c[32];
+        for (int m = 0; m < 32; m++) {
+            mpa_v4sf v = {subbands[k][m], subbands[k + 1][m], subbands[k + 2][m], subbands[k + 3][m]};
+            in[m] = v;
+        }
+        dct32_x4(in, c);
+        const float *cf = (const float *)c;
+        for (int lane = 0; lane < 4; lane++)
+            push_and_window(t, s, cf + lane, 4, out + (k + lane) * per_slot, stride, shift);
+    }
+#endif
+    for (; k < nslots; k++) mpa_synth_run(t, s, subbands[k], out + k * per_slot, stride, shift);
 }

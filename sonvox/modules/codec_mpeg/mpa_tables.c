@@ -128,9 +128,11 @@ static void build_tables(void)
     }
     for (int i = 0; i < 36; i++) t->win_l[2][i] = t->win_l[0][i];
     for (int i = 0; i < 12; i++) t->win_s[i] = (float)sin(M_PI / 12 * (i + 0.5));
-    for (int k = 0; k < 18; k++)
+    for (int k = 0; k < 18; k++) {
         for (int n = 0; n < 18; n++)
             t->imdct36[k][n] = (float)cos(M_PI / 72 * (2 * n + 1) * (2 * k + 1));
+        t->imdct36[k][18] = t->imdct36[k][19] = 0.0f;
+    }
     for (int k = 0; k < 6; k++)
         for (int i = 0; i < 12; i++)
             t->imdct12[k][i] = (float)(cos(M_PI / 24 * (2 * i + 1 + 6) * (2 * k + 1)) * sin(M_PI / 12 * (i + 0.5)));
@@ -161,11 +163,6 @@ static void build_tables(void)
             t->is_lsf[s][p][1] = (float)kr;
         }
     }
-
-    /* factors 1 / (2 cos((2k+1) pi / 2n)) for n = 32, 16, 8, 4, 2 */
-    int o = 0;
-    for (int n = 32; n >= 2; n /= 2)
-        for (int k = 0; k < n / 2; k++) t->dct_cos[o++] = (float)(0.5 / cos((2 * k + 1) * M_PI / (2 * n)));
 
     /* Synthesis window rearranged for the paired outputs j and 32 - j, scaled to 16 bits */
     for (int i = 0; i < 8; i++)
