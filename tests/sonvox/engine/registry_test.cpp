@@ -236,6 +236,31 @@ TEST(Registry, BuiltinStartListRegistersWhatIsLinked)
     Client c(sv_builtin_start_list());
     ASSERT_EQ(c.start_result, SV_OK);
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
-    sv_send_int(c.engine, SV_CMD_QUERY_INPUT, 99);
-    EXPECT_EQ(c.answer(SV_CMD_QUERY_INPUT), SV_ERR_PLUGIN_NOT_FOUND);
+    const struct {
+        int query;
+        int info;
+        std::vector<sv_module_register_fn> entries;
+    } kinds[] = {
+        {SV_CMD_QUERY_INPUTS, SV_NOTE_INPUT_MODULE_INFO, {sv_file_input_register, sv_network_input_register}},
+        {SV_CMD_QUERY_OUTPUTS, SV_NOTE_OUTPUT_MODULE_INFO, {sv_file_output_register, sv_alsa_output_register}},
+        {SV_CMD_QUERY_CODECS, SV_NOTE_CODEC_MODULE_INFO, {sv_mpeg_codec_register, sv_wave_codec_register}},
+    };
+    for (const auto &k : kinds) {
+        int linked = 0;
+        for (sv_module_register_fn fn : k.entries) {
+            alignas(sv_module_entry) unsigned char descriptor[sizeof(sv_module_entry)] = {};
+            linked += fn(descriptor) != SV_ERR_PLUGIN_NOT_FOUND;
+        }
+        c.seen.clear();
+        sv_send_none(c.engine, k.query);
+        ASSERT_EQ(c.answer(k.query), 0);
+        std::vector<int> ids;
+        for (const Note &n : c.seen)
+            if (n.code == k.info)
+                ids.push_back(n.n[0]);
+        std::vector<int> expect;
+        for (int id = linked - 1; id >= 0; --id)
+            expect.push_back(id);  // newest first
+        EXPECT_EQ(ids, expect) << k.query;
+    }
 }
