@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 
 #include "client_helper.h"
@@ -14,6 +15,10 @@ TEST(Engine, StartsReadyAnswersPingAndStops)
     ASSERT_EQ(sv_client_next(c.engine, &first, 3000), 1);
     EXPECT_EQ(first.code, SV_NOTE_READY);
 
+    // The wake-up function hears of every queued notification.
+    static std::atomic<int> wakeups{0};
+    sv_client_set_wakeup(c.engine, [](void *) { ++wakeups; }, nullptr);
+
     // A long string arrives cut to what the receive buffer holds.
     const std::string long_text(9000, 'x');
     ASSERT_EQ(sv_send_string(c.engine, SV_CMD_PING, long_text.c_str()), SV_OK);
@@ -21,6 +26,9 @@ TEST(Engine, StartsReadyAnswersPingAndStops)
     ASSERT_TRUE(c.wait_code(SV_NOTE_PONG, 3000, &pong));
     EXPECT_EQ(pong.s[0], std::string(8191, 'x'));
     EXPECT_EQ(c.answer(SV_CMD_PING), 0);
+    sv_engine_sync(c.engine, 3000);  // the player has left the ping's handling
+    EXPECT_EQ(wakeups.load(), 2);    // pong and ack
+    sv_client_set_wakeup(c.engine, nullptr, nullptr);
 
     EXPECT_EQ(sv_engine_stop(c.engine), SV_OK);
     EXPECT_TRUE(c.wait_code(SV_NOTE_EXITED));
