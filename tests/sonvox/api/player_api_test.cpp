@@ -16,6 +16,8 @@
 using namespace std::chrono_literals;
 using testmedia::TempDir;
 
+extern "C" int sonvox_c_client_round_trip(void);
+
 namespace {
 
 // Collects the pictures a panel receives (on the feedback thread).
@@ -83,6 +85,9 @@ protected:
     void SetUp() override { setenv("SONVOX_ALSA_DEVICE", "null", 1); }
     void TearDown() override { svFreeMp3(); }
     TempDir dir;
+    // Panels outlive the instances drawing into them: TearDown frees the instance
+    // before the fixture's members go.
+    PanelRecorder panel, otherPanel;
 };
 
 }  // namespace
@@ -103,6 +108,8 @@ TEST_F(PlayerApiTest, EveryExportWithoutAnInstanceDoesNothing) {
         svFreeMp3();
     }
 }
+
+TEST_F(PlayerApiTest, UsableFromC) { EXPECT_EQ(sonvox_c_client_round_trip(), 1); }
 
 TEST_F(PlayerApiTest, InfoReportsFrequencyAndWholeSeconds) {
     struct Case {
@@ -149,7 +156,6 @@ TEST_F(PlayerApiTest, InfoOnAFileThatCannotBeReadGivesZeroNotTheLastFile) {
 }
 
 TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt) {
-    PanelRecorder panel;
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 1000.0, 4.0));
@@ -167,7 +173,6 @@ TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt) {
 }
 
 TEST_F(PlayerApiTest, SpectrumOfAToneReachesThePanel) {
-    PanelRecorder panel;
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 2000.0, 3.0));
@@ -188,7 +193,7 @@ TEST_F(PlayerApiTest, SpectrumOfAToneReachesThePanel) {
 
 TEST_F(PlayerApiTest, SecondInitReplacesAndReleasesTheFirstInstance) {
     const int before = threadCount();
-    PanelRecorder first, second;
+    PanelRecorder &first = panel, &second = otherPanel;
     const sv_panel p1 = first.panel(), p2 = second.panel();
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 1000.0, 2.0));
@@ -210,7 +215,6 @@ TEST_F(PlayerApiTest, SecondInitReplacesAndReleasesTheFirstInstance) {
 }
 
 TEST_F(PlayerApiTest, NoPanelOrUnusableSizesDrawNothingButStillPlay) {
-    PanelRecorder panel;
     const sv_panel p = panel.panel();
     const sv_panel silent{nullptr, nullptr};
     const std::string wav = dir.file("tone.wav");
@@ -307,7 +311,6 @@ TEST_F(FilePcmTest, PlayPauseResumeStop) {
 
 TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind) {
     const int before = threadCount();
-    PanelRecorder panel;
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("short.wav");
     testmedia::writeWav(wav, 8000, 1, testmedia::tone(8000, 500.0, 0.2));
