@@ -51,6 +51,7 @@ typedef struct alsa_output {
     int master_level;         /* 0..100, a gain stage in place of the speaker control */
     int rate_factor;          /* 16.16; 0 = normal */
     int reported_dead;        /* the lost device has been reported */
+    int opened;               /* between the module's open and close */
 
     /* Protected by lock (shared with the feeder thread). */
     pthread_mutex_t lock;
@@ -634,6 +635,7 @@ static int alsa_close(void *instance)
     alsa_output *o = instance;
     if (!o)
         return SV_ERR_INTERNAL;
+    o->opened = 0;
     close_device(o, 1);
     return 0;
 }
@@ -667,6 +669,7 @@ static int alsa_open(void *instance)
     int err = open_device(o, 44100, 2);
     if (err < 0)
         return err;
+    o->opened = 1;
     /* There is no mixer to open: master level is a gain stage of this output, so
      * the system's mixer settings are never changed. */
     return 0;
@@ -723,18 +726,22 @@ static int alsa_write(void *instance, const void *buffer, int bytes, int bytes_p
     alsa_output *o = instance;
     if (!o || bytes < 0 || (!buffer && bytes > 0))
         return SV_ERR_INTERNAL;
-    if (!o->pcm)
+    if (!o->opened)
         return SV_ERR_WRITE_FAILED;
-    if (o->dead) {
-        if (!o->reported_dead) {
-            o->reported_dead = 1;
-            report_error(o, o->dead, "sound device failed", snd_strerror(o->alsa_error));
-        }
-        return o->dead;
+    pthread_mutex_lock(&o->lock);
+    int dead = o->dead, alsa_error = o->alsa_error;
+    pthread_mutex_unlock(&o->lock);
+    if (dead && !o->reported_dead) {
+        /* The write that meets a failed device ends the stream with its error. */
+        o->reported_dead = 1;
+        report_error(o, dead, "sound device failed", snd_strerror(alsa_error));
+        return dead;
     }
     if (bytes_per_sample != 2)
         return SV_ERR_UNSUPPORTED_FORMAT;
-    if (channels != o->channels || frequency != o->frequency) {
+    if (dead || !o->pcm || channels != o->channels || frequency != o->frequency) {
+        /* A later write opens the device again (a card plugged back in, a sound
+         * server restarted); open_device closes the failed handle first. */
         int err = open_device(o, frequency, channels);
         if (err < 0)
             return err;

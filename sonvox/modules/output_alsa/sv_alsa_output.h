@@ -13,6 +13,10 @@
  * in real time: get_buffer waits only while the buffer at the ring index is still
  * queued. The system mixer is never touched.
  *
+ * A device that fails while playing (an unplugged USB card: -ENODEV) ends the write
+ * that meets it with -512 and an error report; queued sound is dropped and nothing
+ * waits on the device. The next write opens the device again.
+ *
  * The decoder environment variable "OUTPUT.WAVE.PLAYBACK-RATE" (a 16.16 fixed-point
  * factor; 0, 0x10000 or unset = normal) changes the device's sample rate, so speed and
  * pitch change together; queued sound is played out at the old rate first.

@@ -386,7 +386,26 @@ TEST(AlsaOutput, VanishedDeviceEndsWritesWithAnErrorAndCanBeOpenedAgain)
     sv_alsa_output_set_writer(nullptr);
     ASSERT_EQ(out.m.open(out.inst), 0);
     out.queue(1152);
+
+    // Without a close in between, the write after the failed one opens the card again.
+    sv_alsa_output_set_writer(vanishing_writer);
+    frames_left = 0;
+    result = 0;
+    for (int i = 0; i < 200 && result == 0; i++) {
+        void *buf = out.m.get_buffer(out.inst, 4608);
+        ASSERT_NE(buf, nullptr);
+        memset(buf, 0, 4608);
+        result = out.m.write(out.inst, buf, 4608, 2, 2, 44100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(result, SV_ERR_NO_SUCH_DEVICE);
+    frames_left = 1L << 30;
+    void *buf = out.m.get_buffer(out.inst, 4608);
+    ASSERT_NE(buf, nullptr);
+    memset(buf, 0, 4608);
+    EXPECT_EQ(out.m.write(out.inst, buf, 4608, 2, 2, 44100), 0);
     EXPECT_EQ(out.m.close(out.inst), 0);
+    EXPECT_EQ(out.m.write(out.inst, buf, 4608, 2, 2, 44100), SV_ERR_WRITE_FAILED) << "closed";
 }
 
 TEST(AlsaOutput, PlaybackRateVariableChangesTheDeviceRate)
