@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <thread>
+#include <vector>
 #include <string>
 
 #include "client_helper.h"
@@ -312,4 +314,32 @@ TEST(Engine, ThreadPriorityLevels)
     ASSERT_EQ(sv_engine_set_priority(c.engine, 1, 0), SV_OK);
     EXPECT_EQ(sv_engine_get_priority(c.engine, 1), 0);
     EXPECT_EQ(sv_engine_get_priority(c.engine, 7), -1);
+}
+
+TEST(Engine, ManySendersKeepTheirOwnOrder)
+{
+    Client c;
+    ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
+    constexpr int kThreads = 4, kEach = 500;
+    std::vector<std::thread> senders;
+    for (int t = 0; t < kThreads; ++t)
+        senders.emplace_back([&c, t] {
+            for (int i = 0; i < kEach; ++i)
+                EXPECT_EQ(sv_send_string(c.engine, SV_CMD_PING, (std::to_string(t) + ":" + std::to_string(i)).c_str()),
+                          SV_OK);
+        });
+    for (auto &s : senders)
+        s.join();
+    std::vector<int> next(kThreads, 0);
+    int pongs = 0;
+    while (pongs < kThreads * kEach) {
+        Note n;
+        ASSERT_TRUE(c.wait_code(SV_NOTE_PONG, 3000, &n)) << pongs;
+        const size_t colon = n.s[0].find(':');
+        const int t = std::stoi(n.s[0].substr(0, colon));
+        ASSERT_EQ(std::stoi(n.s[0].substr(colon + 1)), next[t]) << "sender " << t;
+        ++next[t];
+        ++pongs;
+    }
+    EXPECT_EQ(sv_client_dropped(c.engine), 0);
 }
