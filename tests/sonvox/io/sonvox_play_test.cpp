@@ -166,6 +166,12 @@ TEST(SonvoxPlay, Mp3ToWavHoldsTheCodecsOutputAndPrintsTheTag)
                              "id3/title: Morning Bell", "id3/artist: School Band", "id3/year: 2009",
                              "id3/genre: Jazz"})
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\nin:\n" << r.err;
+
+    // The same stream on standard input: no size, no seeking, the same samples.
+    r = sonvox_play("-o raw:'" + dir.file("stdin.raw") + "' -", dir, "/dev/null", bell_mp3);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(dir.file("stdin.raw")), reference);
+    EXPECT_NE(r.err.find("Duration: unknown"), std::string::npos) << r.err;
 }
 
 TEST(SonvoxPlay, PlaysToTheSoundCard)
