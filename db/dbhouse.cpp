@@ -1,0 +1,305 @@
+#include "db/dbhouse.h"
+
+#include "app/program_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <memory>
+
+static void initSchemaResource()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+int connectionCounter = 0;
+
+struct TableDef
+{
+    const char *name;
+    std::initializer_list<const char *> columns;
+};
+
+const TableDef tables[] = {
+    {"b_sjb", {"iid", "sjmc", "jmmc", "kssj", "jssj", "wjpath", "bfsc", "yldx", "bffs", "bfzt", "wjbz", "over", "ixh"}},
+    {"b_sjbjr", {"iid", "sjmc", "jmmc", "kssj", "jssj", "wjpath", "bfsc", "yldx", "bffs", "bfzt", "wjbz", "over", "ixh"}},
+    {"b_gqlbmx", {"iid", "wjpath", "wjmc", "lbmc", "zsc"}},
+    {"b_gqlbmxbak", {"iid", "wjpath", "wjmc", "lbmc", "zsc"}},
+    {"b_gbb", {"iid", "bt", "strwz"}},
+    {"x_jrb", {"iid", "rq"}},
+    {"x_sjbsz", {"xq1", "xq2", "xq3", "xq4", "xq5", "xq6", "xq7"}},
+};
+
+// The schema's statements: separated by lines holding only ';', comment lines dropped.
+QStringList schemaStatements(QString *error)
+{
+    initSchemaResource();
+    QFile f(QStringLiteral(":/chimecast/schema.sql"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("schema not found");
+        return {};
+    }
+    QStringList statements;
+    QString current;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        const QString t = line.trimmed();
+        if (t.startsWith(QStringLiteral("--")))
+            continue;
+        if (t == QStringLiteral(";")) {
+            if (!current.trimmed().isEmpty())
+                statements.append(current);
+            current.clear();
+            continue;
+        }
+        current += line + QLatin1Char('\n');
+    }
+    if (!current.trimmed().isEmpty())
+        statements.append(current);
+    return statements;
+}
+
+bool looksLikeSqlite(const QString &path, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, f.errorString());
+        return false;
+    }
+    const QByteArray head = f.read(16);
+    if (head != QByteArray("SQLite format 3\0", 16)) {
+        *error = QStringLiteral("%1: not a database").arg(path);
+        return false;
+    }
+    if (!QFileInfo(path).isWritable()) {
+        *error = QStringLiteral("%1: not writable").arg(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Tdbhouse::Tdbhouse(QObject *parent)
+    : QObject(parent)
+    , connectionName_(QStringLiteral("democnn-%1").arg(++connectionCounter))
+{
+    setObjectName(QStringLiteral("dbhouse"));
+    auto make = [this](const char *name) {
+        auto *q = new TQuery(QString::fromLatin1(name), this);
+        q->setConnectionName(connectionName_);
+        return q;
+    };
+    qlsh = make("qlsh");
+    qcx = make("qcx");
+    qgqlbhz = make("qgqlbhz");
+    qgqmx = make("qgqmx");
+    qin = make("qin");
+    qup = make("qup");
+    qls = make("qls");
+    qsjcx = make("qsjcx");
+    qjr = make("qjr");
+    qjrjm = make("qjrjm");
+    qjy = make("qjy");
+    qupjs = make("qupjs");
+    qjrjmcxls = make("qjrjmcxls");
+    qdc = make("qdc");
+    qgjcx = make("qgjcx");
+    qpub = make("qpub");
+    qgb = make("qgb");
+    qgbcx = make("qgbcx");
+    qsj = make("qsj");
+}
+
+Tdbhouse::~Tdbhouse()
+{
+    close();
+}
+
+bool Tdbhouse::isOpen() const
+{
+    return QSqlDatabase::contains(connectionName_) && QSqlDatabase::database(connectionName_, false).isOpen();
+}
+
+bool Tdbhouse::openDefault(QString *error)
+{
+    return open(programPath(QStringLiteral("dat/qvrDemo.db")), error);
+}
+
+bool Tdbhouse::open(const QString &path, QString *error)
+{
+    close();
+    QString why;
+    if (!QFileInfo::exists(path)) {
+        if (!createFromSchema(path, &why)) {
+            if (error)
+                *error = why;
+            return false;
+        }
+    } else if (!looksLikeSqlite(path, &why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+        if (!db.open())
+            why = db.lastError().text();
+    }
+    if (why.isEmpty() && validate(&why))
+        return true;
+    close();
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool Tdbhouse::validate(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    if (q.value(0).toString() != QStringLiteral("ok")) {
+        *error = QStringLiteral("damaged: %1").arg(q.value(0).toString());
+        return false;
+    }
+    q.finish();
+    for (const TableDef &t : tables) {
+        const QString table = QString::fromLatin1(t.name);
+        const QSqlRecord rec = db.record(table);
+        if (rec.isEmpty()) {
+            *error = QStringLiteral("table %1 missing").arg(table);
+            return false;
+        }
+        for (const char *c : t.columns) {
+            if (!rec.contains(QString::fromLatin1(c))) {
+                *error = QStringLiteral("column %1.%2 missing").arg(table, QString::fromLatin1(c));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool Tdbhouse::createFromSchema(const QString &path, QString *error)
+{
+    const QStringList statements = schemaStatements(error);
+    if (statements.isEmpty())
+        return false;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        *error = QStringLiteral("cannot create the folder %1").arg(QFileInfo(path).absolutePath());
+        return false;
+    }
+    // Built under a temporary name and renamed when complete, so an interrupted first
+    // start never leaves a half-made database behind.
+    const QString temp = path + QStringLiteral(".new");
+    QFile::remove(temp);
+    const QString name = connectionName_ + QStringLiteral("-create");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(temp);
+        if (!db.open()) {
+            *error = db.lastError().text();
+            ok = false;
+        } else {
+            db.transaction();
+            QSqlQuery q(db);
+            for (const QString &s : statements) {
+                if (!q.exec(s)) {
+                    *error = q.lastError().text();
+                    ok = false;
+                    break;
+                }
+            }
+            q.finish();
+            if (ok && !db.commit()) {
+                *error = db.lastError().text();
+                ok = false;
+            }
+            if (!ok)
+                db.rollback();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (ok && !QFile::rename(temp, path)) {
+        *error = QStringLiteral("cannot create %1").arg(path);
+        ok = false;
+    }
+    if (!ok)
+        QFile::remove(temp);
+    return ok;
+}
+
+void Tdbhouse::close()
+{
+    for (TQuery *q : findChildren<TQuery *>())
+        q->close();
+    if (QSqlDatabase::contains(connectionName_)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connectionName_);
+    }
+}
+
+void Tdbhouse::beginTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (!db.isOpen())
+        throw DbError(QStringLiteral("database is not open"));
+    if (!db.transaction())
+        throw DbError(db.lastError().text());
+}
+
+void Tdbhouse::commitTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (!db.commit()) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        throw DbError(why);
+    }
+}
+
+void Tdbhouse::rollbackTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    db.rollback();
+}
+
+namespace {
+std::unique_ptr<Tdbhouse> &dbInstance()
+{
+    static std::unique_ptr<Tdbhouse> instance;
+    return instance;
+}
+} // namespace
+
+Tdbhouse &dbhouse()
+{
+    auto &d = dbInstance();
+    if (!d)
+        d = std::make_unique<Tdbhouse>();
+    return *d;
+}
+
+void destroyDbhouse()
+{
+    dbInstance().reset();
+}

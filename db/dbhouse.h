@@ -1,0 +1,88 @@
+#pragma once
+// The data module: the one connection to dat/qvrDemo.db and the named query objects every
+// window issues its statements through (texts in db/sql_catalogue.h). It also holds the
+// scheduler's program-wide variables.
+
+#include "db/query.h"
+
+#include <QObject>
+#include <QString>
+#include <QTime>
+
+class Tdbhouse : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Tdbhouse(QObject *parent = nullptr);
+    ~Tdbhouse() override;
+
+    // Opens the database file; creates it from the schema when it does not exist. A file
+    // that exists but cannot be used (unreadable, read-only, corrupt, not a database, a
+    // table or column missing) is left exactly as it is and false is returned.
+    bool open(const QString &path, QString *error = nullptr);
+    // Opens dat/qvrDemo.db in the program folder.
+    bool openDefault(QString *error = nullptr);
+    void close();
+    bool isOpen() const;
+    QString connectionName() const { return connectionName_; }
+
+    // Runs fn inside one transaction: committed when fn returns, rolled back when it throws
+    // (the exception is passed on).
+    template<typename Fn>
+    void inTransaction(Fn &&fn);
+
+    // The query objects. Each is used by the handlers noted in sql_catalogue.h.
+    TQuery *qlsh;      // unused
+    TQuery *qcx;       // general reads: the weekly row, name lists, saved song lists
+    TQuery *qgqlbhz;   // names of saved song lists (song-list tab grid)
+    TQuery *qgqmx;     // rows of the song list being edited (selection dialog grid)
+    TQuery *qin;       // every INSERT
+    TQuery *qup;       // DELETE and UPDATE of the editors, clearing today's table
+    TQuery *qls;       // auxiliary reads of the editors
+    TQuery *qsjcx;     // rows of one timetable (timetable editor grid)
+    TQuery *qjr;       // holidays (holiday grid)
+    TQuery *qjrjm;     // today's timetable as shown (main grid); read cursor of the resolution
+    TQuery *qjy;       // rows of one saved song list when filling the play list
+    TQuery *qupjs;     // the end watcher's updates
+    TQuery *qjrjmcxls; // the dispatcher's scan of today's timetable
+    TQuery *qdc;       // the holiday scan at start-up and resolution
+    TQuery *qgjcx;     // count of entries still to play
+    TQuery *qpub;      // the resolution's marking of past entries
+    TQuery *qgb;       // broadcast sources (settings tab grid)
+    TQuery *qgbcx;     // broadcast sources (picker grid)
+    TQuery *qsj;       // the end watcher's read of the finished entry
+
+    // Scheduler state shared program-wide (owned by the dispatcher).
+    int runningCount = 0;     // programmes started by the dispatcher and not yet ended
+    int currentEntryId = 0;   // iid of the running programme in b_sjbjr
+    QTime stopTime;           // stop time of the running programme
+    QString currentKind;      // wjbz of the running programme
+    QString todayWeekday;     // weekday name today's timetable was resolved for
+
+private:
+    bool createFromSchema(const QString &path, QString *error);
+    bool validate(QString *error);
+    void beginTransaction();
+    void commitTransaction();
+    void rollbackTransaction();
+
+    QString connectionName_;
+};
+
+template<typename Fn>
+void Tdbhouse::inTransaction(Fn &&fn)
+{
+    beginTransaction();
+    try {
+        fn();
+    } catch (...) {
+        rollbackTransaction();
+        throw;
+    }
+    commitTransaction();
+}
+
+// The program-wide data module (created on first use, not opened).
+Tdbhouse &dbhouse();
+// Destroys the program-wide data module, closing its connection.
+void destroyDbhouse();
