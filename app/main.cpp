@@ -1,0 +1,80 @@
+// The program's entry routine: single-instance check, settings, windows, data module,
+// message loop; after the loop the windows, the connection and the settings are released
+// (the settings are saved on the way out).
+
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/program_folder.h"
+#include "app/quit_on_signal.h"
+#include "app/settings.h"
+#include "db/dbhouse.h"
+#include "platform/single_instance.h"
+#include "windows/about_window.h"
+#include "windows/add_folder_dialog.h"
+#include "windows/compact_player.h"
+#include "windows/control_window.h"
+#include "windows/effect_window.h"
+#include "windows/help_window.h"
+#include "windows/message_window.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("chimecast"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start shows the running instance's window and ends before it touches
+    // the settings, the database or the play-list file.
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        instance.askRunningToShow(800);
+        return 0;
+    }
+    if (!quitOnTerminationSignals())
+        std::fprintf(stderr, "chimecast: cannot catch termination signals\n");
+
+    QString folderError;
+    const bool folderReady = ensureProgramFolder(&folderError);
+    if (!folderReady)
+        std::fprintf(stderr, "chimecast: %s\n", qPrintable(folderError));
+
+    appSettings();
+    QApplication::setApplicationDisplayName(QStringLiteral("Chimecastr"));
+
+    Form1 = new TForm1;
+    Form2 = new TForm2;
+    Form3 = new TForm3;
+    Form5 = new TForm5;
+    Form6 = new TForm6;
+    Form7 = new TForm7;
+    Form8 = new TForm8;
+    Form9 = new TForm9;
+    dbhouse();
+
+    QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
+    QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (!folderReady)
+        MessageBox::notice(Form1, QStringLiteral("程序文件夹无法建立：%1").arg(folderError));
+    if (appSettings().loadFailed())
+        MessageBox::notice(Form1, QStringLiteral("设置文件无法读取，使用默认设置：%1").arg(appSettings().filePath()));
+
+    Form1->show();
+    const int rc = QApplication::exec();
+
+    delete Form9;
+    delete Form8;
+    delete Form7;
+    delete Form6;
+    delete Form5;
+    delete Form3;
+    delete Form2;
+    delete Form1;
+    Form1 = nullptr;
+    destroyDbhouse();
+    destroyAppSettings();
+    return rc;
+}
