@@ -1,0 +1,85 @@
+// Runs the built program in a fresh program folder on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace {
+
+QProcessEnvironment programEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CHIMECAST_HOME"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("CHIMECAST_POWEROFF"), QStringLiteral("dry-run"));
+    env.insert(QStringLiteral("SONVOX_ALSA_DEVICE"), QStringLiteral("null"));
+    return env;
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+TEST(ProgramRun, CreatesItsFilesRunsOnceAndEndsCleanlyOnSigterm)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString program = QStringLiteral(CHIMECAST_PROGRAM);
+
+    QProcess first;
+    first.setProcessEnvironment(programEnvironment(home.path()));
+    first.setProcessChannelMode(QProcess::ForwardedChannels);
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(home.filePath(QStringLiteral("dat/qvrDemo.db"))); }, 15000))
+        << "the database is created on first start";
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    QProcess second;
+    second.setProcessEnvironment(programEnvironment(home.path()));
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    const bool ended = second.waitForFinished(5000);
+    const qint64 took = elapsed.elapsed();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_LT(took, 1000) << "a second start must end within a second";
+    EXPECT_EQ(first.state(), QProcess::Running) << "the first instance keeps running";
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("chimecast.ini")))) << "first run keeps the date in memory";
+
+    first.terminate(); // SIGTERM
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+
+    QFile ini(home.filePath(QStringLiteral("chimecast.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly)) << "settings are saved on the way out";
+    QStringList keys;
+    for (const QByteArray &line : ini.readAll().split('\n')) {
+        if (line.contains('='))
+            keys.append(QString::fromUtf8(line.left(line.indexOf('='))));
+    }
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("strrqr"), QStringLiteral("strposr"), QStringLiteral("strposr2"),
+                                 QStringLiteral("strstart"), QStringLiteral("strmin"), QStringLiteral("stroff"),
+                                 QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime")}));
+}
+
+} // namespace
