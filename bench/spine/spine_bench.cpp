@@ -1,0 +1,148 @@
+// Start-up and resolution figures of the program spine, printed as plain text:
+//  - main window construction + first show (database open, header, day change, grid)
+//    with 1000 programmes in the database, on the same day and on a new day;
+//  - resolution of a 500-entry timetable into the working table.
+// Runs on the offscreen platform in a temporary program folder.
+
+#include "app/clock.h"
+#include "app/main_window.h"
+#include "app/message_box.h"
+#include "app/settings.h"
+#include "db/dbhouse.h"
+#include "scheduler/timetable_resolution.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class SilentBoxes : public MessageBoxHook
+{
+public:
+    void information(const QString &text) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
+    bool askYesNo(const QString &, const QString &) override { return true; }
+};
+
+// Fills b_sjb with `total` programmes spread over timetables of `perTimetable` entries;
+// Thursday's timetable is "T0".
+void seed(int total, int perTimetable)
+{
+    Tdbhouse &db = dbhouse();
+    QString error;
+    if (!db.openDefault(&error)) {
+        std::fprintf(stderr, "cannot open: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    QSqlDatabase c = QSqlDatabase::database(db.connectionName());
+    c.transaction();
+    QSqlQuery q(c);
+    q.exec(QStringLiteral("delete from b_sjb"));
+    q.exec(QStringLiteral("delete from b_sjbjr"));
+    q.exec(QStringLiteral("update x_sjbsz set xq4='T0'"));
+    q.prepare(QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz) "
+                             "values(?,?,?,?,'/music/bell.mp3','00:01:00',80,'顺序播放','未播放','1')"));
+    for (int i = 0; i < total; ++i) {
+        const int slot = (i % perTimetable) * 86000 / perTimetable;
+        q.addBindValue(QStringLiteral("T%1").arg(i / perTimetable));
+        q.addBindValue(QStringLiteral("programme %1").arg(i));
+        q.addBindValue(QTime(0, 0).addSecs(slot).toString(QStringLiteral("HH:mm:ss")));
+        q.addBindValue(QTime(0, 0).addSecs(slot + 60).toString(QStringLiteral("HH:mm:ss")));
+        q.exec();
+    }
+    c.commit();
+    db.close();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double startUpMs(const QTemporaryDir &home, bool newDay)
+{
+    destroyAppSettings();
+    destroyDbhouse();
+    QFile::remove(home.filePath(QStringLiteral("chimecast.ini")));
+    if (newDay) {
+        QFile ini(home.filePath(QStringLiteral("chimecast.ini")));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[Judge]\nstrrqr=2024-03-13\n");
+    }
+    QElapsedTimer t;
+    t.start();
+    appSettings();
+    auto *form = new TForm1;
+    form->show();
+    QApplication::processEvents();
+    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    delete form;
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("chimecast"));
+    QTemporaryDir home;
+    qputenv("CHIMECAST_HOME", home.path().toUtf8());
+    FixedClock clock(QDateTime(QDate(2024, 3, 14), QTime(12, 0)));
+    setAppClock(&clock);
+    SilentBoxes boxes;
+    MessageBox::setHook(&boxes);
+    const int runs = 9;
+
+    struct Scenario
+    {
+        const char *name;
+        int perTimetable;
+        bool newDay;
+    };
+    const Scenario scenarios[] = {
+        {"same day, today's timetable 100 of 1000", 100, false},
+        {"new day, resolves today's 100 of 1000", 100, true},
+        {"new day, resolves all 1000 in today's timetable", 1000, true},
+    };
+    for (const Scenario &s : scenarios) {
+        seed(1000, s.perTimetable);
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i)
+            ms.push_back(startUpMs(home, s.newDay));
+        std::printf("start-up to shown main window (%s): median %.1f ms, min %.1f ms over %d runs\n", s.name,
+                    median(ms), *std::min_element(ms.begin(), ms.end()), runs);
+    }
+
+    destroyDbhouse();
+    seed(500, 500);
+    dbhouse().openDefault();
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        const ResolutionResult r = resolveTimetable(dbhouse(), clock.now());
+        ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+        if (r.copied != 500) {
+            std::fprintf(stderr, "copied %d rows, expected 500\n", r.copied);
+            return 1;
+        }
+    }
+    std::printf("resolution of a 500-entry timetable: median %.1f ms, min %.1f ms over %d runs\n", median(ms),
+                *std::min_element(ms.begin(), ms.end()), runs);
+
+    destroyDbhouse();
+    destroyAppSettings();
+    MessageBox::setHook(nullptr);
+    setAppClock(nullptr);
+    return 0;
+}
