@@ -142,7 +142,8 @@ SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds);
  * Starts playing `file` (zero-terminated path; copied) in the current instance.
  *
  * Returns 1 when the commands were sent to the player, 0 when there is no current
- * instance or `file` is NULL. Returns at once: opening and decoding happen on the
+ * instance, `file` is NULL or the commands could not be sent (the player thread is
+ * gone or its queue stayed full). Returns at once: opening and decoding happen on the
  * player thread. A file that cannot be opened or decoded plays nothing; it is not
  * reported here (svGetMp3Info() reports it as 0, 0).
  */
@@ -183,7 +184,7 @@ SONVOX_API void svFreeMp3(void);
  * the program applies to its other players): the left level in the low 16 bits and
  * the right level in the high 16 bits, each 0 (silent) .. 0xFFFF (unchanged).
  * Starts at 0xFFFFFFFF. Any thread may set or read it at any time; a change is heard
- * within one decoded block. Needs no instance.
+ * within the sound output's buffer time. Needs no instance.
  */
 SONVOX_API void svSetVolume(uint32_t word);
 SONVOX_API uint32_t svGetVolume(void);

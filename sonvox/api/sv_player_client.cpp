@@ -197,9 +197,8 @@ void Mp3Player::info(const char *file, int *frequency, int *seconds) {
 
 int Mp3Player::play(const char *file) {
     drain();
-    postOpen(file);
-    sv_send_none(control(), SV_CMD_PLAY);
-    return 1;
+    if (postOpen(file) < 0) return 0;
+    return sv_send_none(control(), SV_CMD_PLAY) < 0 ? 0 : 1;
 }
 
 int Mp3Player::stop() {
