@@ -56,6 +56,11 @@ std::string clock_text(int seconds)
     return buf;
 }
 
+std::string channels_text(int channels)
+{
+    return channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels";
+}
+
 // What the engine has told us about the stream being played.
 struct StreamInfo {
     std::string content_type;
@@ -91,6 +96,8 @@ public:
 
     int open_output(const std::string &name)
     {
+        // Names the sound-card output does not take go to the file output.
+        to_file_ = !name.empty() && name.rfind("/dev/wave/", 0) != 0;
         sv_send_string(engine_, SV_CMD_OUTPUT_OPEN, name.c_str());
         return command_result(SV_CMD_OUTPUT_OPEN);
     }
@@ -114,6 +121,11 @@ public:
         int err = command_result(SV_CMD_INPUT_OPEN);
         if (err < 0)
             return err;
+        if (!format_fits_file()) {
+            sv_send_none(engine_, SV_CMD_INPUT_CLOSE);
+            command_result(SV_CMD_INPUT_CLOSE);
+            return SV_ERR_UNSUPPORTED_FORMAT;
+        }
         if (!quiet_)
             std::fprintf(stderr, "Playing %s\n", input.c_str());
         announced_ = true;
@@ -226,13 +238,31 @@ private:
         }
     }
 
+    // A file holds one format, the first input's: a later input of another format is
+    // refused rather than written at the wrong speed.
+    bool format_fits_file()
+    {
+        if (!to_file_ || info_.frequency == 0)
+            return true;
+        if (file_frequency_ == 0) {
+            file_frequency_ = info_.frequency;
+            file_channels_ = info_.channels;
+            return true;
+        }
+        if (info_.frequency == file_frequency_ && info_.channels == file_channels_)
+            return true;
+        reason_ = std::to_string(info_.frequency) + " Hz " + channels_text(info_.channels) +
+                  ", the output file holds " + std::to_string(file_frequency_) + " Hz " +
+                  channels_text(file_channels_);
+        return false;
+    }
+
     void print_info_when_known()
     {
         if (quiet_ || !announced_ || info_.printed || info_.frequency == 0)
             return;
         info_.printed = true;
-        std::string channels = info_.channels == 1 ? "mono" : info_.channels == 2 ? "stereo"
-                                                                                   : std::to_string(info_.channels) + " channels";
+        std::string channels = channels_text(info_.channels);
         std::fprintf(stderr, "  Format:   %s, %d Hz, %s, %d kbit/s\n",
                      info_.content_type.empty() ? "unknown" : info_.content_type.c_str(), info_.frequency,
                      channels.c_str(), info_.bitrate);
@@ -264,6 +294,8 @@ private:
     int shown_seconds_ = -1;
     StreamInfo info_;
     bool announced_ = false;  // "Playing" was printed for the current input
+    bool to_file_ = false;    // the output is a file (one format for every input)
+    int file_frequency_ = 0, file_channels_ = 0;
     bool report_failed_ = false;
     int report_code_ = 0;
     std::string reason_;

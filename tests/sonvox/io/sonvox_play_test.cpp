@@ -215,6 +215,16 @@ TEST(SonvoxPlay, FailuresExitNonZeroWithTheErrorText)
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
 
+    // An input whose format differs from the file's first is refused, not mixed in.
+    write_file(dir.file("mono.wav"), wav_file(ramp(1000, 1), 1, 22050));
+    Outcome mixed = sonvox_play("-q -o wav:'" + dir.file("mixed.wav") + "' " + in + " '" + dir.file("mono.wav") + "' " + in,
+                                dir);
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("mono.wav: unsupported format: 22050 Hz mono, the output file holds 44100 Hz stereo"),
+              std::string::npos)
+        << mixed.err;
+    EXPECT_EQ(read_file(dir.file("mixed.wav")), wav_file(pcm + pcm, 2, 44100));
+
     // A bad input among good ones: the others are still converted.
     Outcome r = sonvox_play("-q -o raw:'" + dir.file("both.raw") + "' '" + dir.file("missing.wav") + "' " + in, dir);
     EXPECT_EQ(r.status, 1);
