@@ -30,7 +30,11 @@ PlayList::PlayList(QString filePath)
 
 void PlayList::setItemIndex(int index)
 {
-    itemIndex_ = index >= 0 && index < count() ? index : -1;
+    const int selected = index >= 0 && index < count() ? index : -1;
+    if (selected == itemIndex_)
+        return;
+    itemIndex_ = selected;
+    notify();
 }
 
 bool PlayList::load()
@@ -38,8 +42,10 @@ bool PlayList::load()
     items_.clear();
     itemIndex_ = -1;
     QFile file(filePath_);
-    if (filePath_.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (filePath_.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        notify();
         return false;
+    }
     const QString text = decodeListText(file.readAll());
     for (QString line : text.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -49,7 +55,8 @@ bool PlayList::load()
         if (!line.isEmpty())
             items_.append(line);
     }
-    setItemIndex(0);
+    itemIndex_ = items_.isEmpty() ? -1 : 0;
+    notify();
     return true;
 }
 
@@ -57,6 +64,7 @@ void PlayList::append(const QString &path)
 {
     items_.append(path);
     save();
+    notify();
 }
 
 void PlayList::removeAt(int index)
@@ -71,6 +79,7 @@ void PlayList::removeAt(int index)
     else if (index < itemIndex_)
         --itemIndex_;
     save();
+    notify();
 }
 
 void PlayList::clear()
@@ -78,6 +87,7 @@ void PlayList::clear()
     items_.clear();
     itemIndex_ = -1;
     save();
+    notify();
 }
 
 int PlayList::appendExisting(const QStringList &paths)

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class PlayList {
 public:
     // `filePath` empty: the list is kept in memory only.
@@ -44,9 +46,19 @@ public:
     bool save();
     const QString &lastError() const { return lastError_; }
 
+    // Called after every change of the items or the selection (for the list's view).
+    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+
 private:
+    void notify() const
+    {
+        if (onChange_)
+            onChange_();
+    }
+
     QString filePath_;
     QStringList items_;
     int itemIndex_ = -1;
     QString lastError_;
+    std::function<void()> onChange_;
 };
