@@ -419,6 +419,37 @@ static int any_nonzero(const float *x, int start, int len)
     return 0;
 }
 
+/* Intensity position of the top band (long 21, short 12), which has no scale factor of its
+ * own: it follows the band below it. When that band is itself below the intensity bound
+ * (the right channel has values there), MPEG-1 codes the top band as plain/mid-side
+ * stereo, while MPEG-2 uses position 0 (both channels get the full value); the reference
+ * output of the conformance streams is decoded this way. Returns whether the band is
+ * intensity coded; fills *pos and *maxv. */
+static int top_band_position(int lsf, int below, int last, int below_pos, int below_max, int *pos, int *maxv)
+{
+    if (below > last) {
+        *pos = below_pos;
+        *maxv = below_max;
+        return 1;
+    }
+    if (lsf && below == last) {
+        *pos = 0;
+        *maxv = -1; /* always legal */
+        return 1;
+    }
+    return 0;
+}
+
+static int last_nonzero_long(const float *r, const band_index *bi, int nbands)
+{
+    for (int sfb = nbands - 1; sfb >= 0; sfb--)
+        if (any_nonzero(r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb])) return sfb;
+    return -1;
+}
+
+/* Mid-side and intensity stereo of one granule. Intensity coding starts above the last
+ * band in which the right channel has a nonzero value (per window for short blocks);
+ * bands with an illegal position fall back to mid-side (when on) or plain stereo. */
 static void stereo(const mpa_tables *t, mpa_decoder *d, const mpa_header *h, const mpa_l3_granule_ch *g,
                    const band_index *bi)
 {
@@ -448,23 +479,19 @@ static void stereo(const mpa_tables *t, mpa_decoder *d, const mpa_header *h, con
             }
             if (last >= sfb0) short_nonzero = 1;
             for (int sfb = sfb0; sfb < 13; sfb++) {
-                int src = sfb == 12 ? (lsf ? 11 : 10) : sfb;
-                int pos = d->sf_s[1][src][w];
-                int maxv = lsf ? d->is_max_s[src][w] : 7;
-                int use = (sfb == 12 && !lsf) ? src > last : sfb > last;
+                int pos = d->sf_s[1][sfb][w];
+                int maxv = lsf ? d->is_max_s[sfb][w] : 7;
+                int use = sfb > last;
+                if (sfb == 12)
+                    use = top_band_position(lsf, 11, last, d->sf_s[1][11][w], lsf ? d->is_max_s[11][w] : 7, &pos,
+                                            &maxv);
                 band_stereo(t, h, g, l, r, 3 * bi->s[sfb] + w * bi->ws[sfb], bi->ws[sfb], use, pos, maxv, ms);
             }
         }
         if (g->mixed_block) {
+            /* the long bands are intensity coded only when no short band has values */
             int nlong = lsf ? 6 : 8;
-            int last = -1;
-            if (short_nonzero) last = nlong;
-            else
-                for (int sfb = nlong - 1; sfb >= 0; sfb--)
-                    if (any_nonzero(r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb])) {
-                        last = sfb;
-                        break;
-                    }
+            int last = short_nonzero ? nlong : last_nonzero_long(r, bi, nlong);
             for (int sfb = 0; sfb < nlong; sfb++) {
                 int pos = d->sf_l[1][sfb];
                 int maxv = lsf ? d->is_max_l[sfb] : 7;
@@ -472,17 +499,13 @@ static void stereo(const mpa_tables *t, mpa_decoder *d, const mpa_header *h, con
             }
         }
     } else {
-        int last = -1;
-        for (int sfb = 21; sfb >= 0; sfb--)
-            if (any_nonzero(r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb])) {
-                last = sfb;
-                break;
-            }
+        int last = last_nonzero_long(r, bi, 22);
         for (int sfb = 0; sfb < 22; sfb++) {
-            int src = sfb == 21 ? 20 : sfb;
-            int pos = d->sf_l[1][src];
-            int maxv = lsf ? d->is_max_l[src] : 7;
-            int use = lsf ? sfb > last : src > last;
+            int pos = d->sf_l[1][sfb];
+            int maxv = lsf ? d->is_max_l[sfb] : 7;
+            int use = sfb > last;
+            if (sfb == 21)
+                use = top_band_position(lsf, 20, last, d->sf_l[1][20], lsf ? d->is_max_l[20] : 7, &pos, &maxv);
             band_stereo(t, h, g, l, r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb], use, pos, maxv, ms);
         }
     }
