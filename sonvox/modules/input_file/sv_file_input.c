@@ -2,6 +2,7 @@
 #include "sonvox/modules/input_file/sv_file_input.h"
 
 #include <errno.h>
+#include <iconv.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -157,6 +158,49 @@ static void tag_field(char *out, const unsigned char *field, size_t width)
     out[n] = '\0';
 }
 
+/* True when the text is well-formed UTF-8. */
+static int is_utf8(const unsigned char *p)
+{
+    while (*p) {
+        int extra = *p < 0x80 ? 0 : (*p & 0xE0) == 0xC0 ? 1 : (*p & 0xF0) == 0xE0 ? 2 : (*p & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || (extra == 1 && *p < 0xC2))
+            return 0;
+        p++;
+        for (int i = 0; i < extra; i++, p++)
+            if ((*p & 0xC0) != 0x80)
+                return 0;
+    }
+    return 1;
+}
+
+/* Converts `text` from `charset` to UTF-8 into out (size bytes); 0 on success. */
+static int to_utf8(const char *charset, const char *text, char *out, size_t size)
+{
+    iconv_t cd = iconv_open("UTF-8", charset);
+    if (cd == (iconv_t)-1)
+        return -1;
+    char *in = (char *)text;
+    size_t in_left = strlen(text), out_left = size - 1;
+    char *o = out;
+    size_t r = iconv(cd, &in, &in_left, &o, &out_left);
+    iconv_close(cd);
+    if (r == (size_t)-1 || in_left != 0)
+        return -1;
+    *o = '\0';
+    return 0;
+}
+
+/* Tag fields carry no character set: UTF-8 is kept, anything else is read as
+ * GB18030 (tags written on Chinese Windows), and failing that as Latin-1, so the
+ * property always holds UTF-8 text. */
+static void tag_text_utf8(const char *raw, char *out, size_t size)
+{
+    if (!is_utf8((const unsigned char *)raw) &&
+        (to_utf8("GB18030", raw, out, size) == 0 || to_utf8("ISO-8859-1", raw, out, size) == 0))
+        return;
+    snprintf(out, size, "%s", raw);
+}
+
 /* Publishes the ID3v1 tag at the end of the file, when there is one, as stream
  * properties; leaves the file positioned at its start. */
 static void read_id3v1(file_input *in)
@@ -181,9 +225,10 @@ static void read_id3v1(file_input *in)
         {"id3/title", 3, 30},  {"id3/artist", 33, 30}, {"id3/album", 63, 30},
         {"id3/year", 93, 4},   {"id3/comment", 97, 30},
     };
-    char text[31];
+    char raw[31], text[128];
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
-        tag_field(text, tag + fields[i].offset, fields[i].width);
+        tag_field(raw, tag + fields[i].offset, fields[i].width);
+        tag_text_utf8(raw, text, sizeof text);
         sv_props_set_string(stream->properties, fields[i].name, text);
     }
     const char *genre = sv_id3v1_genre(tag[127]);

@@ -2,7 +2,8 @@
  * "Input From File": reads a stream from a file or, for the name "-", from standard
  * input. Files whose name ends in ".mp3" have their ID3 version 1 tag published as the
  * stream properties "id3/title", "id3/artist", "id3/album", "id3/year", "id3/comment"
- * and "id3/genre".
+ * and "id3/genre". Tag text is published as UTF-8: fields that are not UTF-8 already
+ * are read as GB18030 (tags written on Chinese Windows), failing that as Latin-1.
  */
 #ifndef SONVOX_MODULES_INPUT_FILE_SV_FILE_INPUT_H
 #define SONVOX_MODULES_INPUT_FILE_SV_FILE_INPUT_H

@@ -76,6 +76,10 @@ TEST(FileInput, Id3v1TagBecomesStreamProperties)
         {"space-padded fields are trimmed", "sp.mp3", audio + id3v1("", "Band  ", "", "", "", 0, ' '),
          {{"id3/title", ""}, {"id3/artist", "Band"}, {"id3/album", ""}, {"id3/year", ""}, {"id3/comment", ""},
           {"id3/genre", "Blues"}}},
+        {"GBK text becomes UTF-8, Latin-1 too, UTF-8 stays", "zh.mp3",
+         audio + id3v1("\xc9\xcf\xbf\xce\xc1\xe5", "Caf\xe9", "\xe4\xb8\x8a", "", "", 12),
+         {{"id3/title", "\xe4\xb8\x8a\xe8\xaf\xbe\xe9\x93\x83"}, {"id3/artist", "Caf\xc3\xa9"},
+          {"id3/album", "\xe4\xb8\x8a"}, {"id3/year", ""}, {"id3/comment", ""}, {"id3/genre", "Other"}}},
         {"no TAG marker", "none.mp3", audio + std::string(128, 'x'), {}},
         {"shorter than a tag", "tiny.mp3", "TAG", {}},
     };
