@@ -148,3 +148,25 @@ TEST(ClientQueue, CoalescesPositionsAndDropsMinorReportsFirst)
     EXPECT_EQ(q.size(), before + 2);
     EXPECT_GE(q.dropped(), 9998 + 1);
 }
+
+TEST(MessageQueue, FullQueueIsReportedAfterTheRetriesAndClosedQueueRefuses)
+{
+    sv::MessageQueue q(1);
+    Message a;
+    a.code = SV_CMD_PLAY;
+    ASSERT_EQ(sv::post_with_retry(q, std::move(a)), SV_OK);
+    Message b;
+    b.code = SV_CMD_STOP;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(sv::post_with_retry(q, std::move(b)), SV_ERR_QUEUE_FULL);
+    // Eleven attempts ten milliseconds apart.
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(100));
+    Message out;
+    ASSERT_TRUE(q.pop(out, std::chrono::microseconds(0)));
+    EXPECT_EQ(out.code, SV_CMD_PLAY);
+    EXPECT_FALSE(q.pop(out, std::chrono::microseconds(1000)));
+    q.close();
+    Message c;
+    c.code = SV_CMD_PLAY;
+    EXPECT_EQ(sv::post_with_retry(q, std::move(c)), SV_ERR_INTERNAL);
+}
