@@ -7,6 +7,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <mutex>
 #include <thread>
 
@@ -163,6 +166,31 @@ TEST_F(PlayerApiTest, InfoOnAFileThatCannotBeReadGivesZeroNotTheLastFile) {
     EXPECT_EQ(hz, 0);
     EXPECT_EQ(secs, 0);
     EXPECT_EQ(svPlayMp3(nullptr), 0);
+}
+
+TEST_F(PlayerApiTest, InfoGivesUpWhenThePlayerDoesNotAnswerAndLateAnswersDoNotLeak) {
+    // Opening a FIFO blocks the player thread until a writer comes.
+    const std::string fifo = dir.file("stuck.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string good = dir.file("good.wav");
+    testmedia::writeWav(good, 11025, 1, testmedia::ramp(11025 * 2));  // 2 s
+    ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
+    int hz = -1, secs = -1;
+    const auto start = std::chrono::steady_clock::now();
+    svGetMp3Info(fifo.c_str(), &hz, &secs);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(hz, 0);
+    EXPECT_EQ(secs, 0);
+    EXPECT_GE(waited, 1900ms);
+    EXPECT_LT(waited, 10s);
+    // Release the player; the stuck open is answered late, and the next file gets its
+    // own values.
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    svGetMp3Info(good.c_str(), &hz, &secs);
+    EXPECT_EQ(hz, 11025);
+    EXPECT_EQ(secs, 2);
 }
 
 TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt) {
