@@ -2,7 +2,7 @@
 // (one thread, 16-bit output) and prints real-time factors and the time ratio
 // ours / libmpg123 (below 1.0: ours is faster), plus the RMS difference of the outputs.
 //
-// Usage: bench_mpa_decoder [seconds-per-measure] [file ...]
+// Usage: bench_mpa_decoder [seconds-per-measure] [file ...]   (0 s: one pass)
 // Without files it synthesises a 20 s stereo signal and encodes the standard set with
 // lame and ffmpeg into a temporary folder (removed at the end).
 #include <mpg123.h>
@@ -177,10 +177,15 @@ int main(int argc, char **argv)
     }
     mpg123_init();
     std::printf("%-28s %10s %12s %12s %8s %9s\n", "file", "audio s", "ours x RT", "mpg123 x RT", "ratio", "rms diff");
+    // BENCH_ONLY=ours or BENCH_ONLY=mpg123 runs one decoder (for instruction counts under
+    // callgrind: valgrind --tool=callgrind bench_mpa_decoder 0 FILE)
+    const char *only = std::getenv("BENCH_ONLY");
+    bool run_ours = !only || std::string(only) == "ours";
+    bool run_ref = !only || std::string(only) == "mpg123";
     for (auto &[label, path] : files) {
         auto data = load(path);
-        Run ours = decode_ours(data, min_time);
-        Run ref = decode_mpg123(data, min_time);
+        Run ours = run_ours ? decode_ours(data, min_time) : Run{};
+        Run ref = run_ref ? decode_mpg123(data, min_time) : Run{};
         std::printf("%-28s %10.2f %12.0f %12.0f %8.3f %9.3f\n", label.c_str(), ours.audio, ours.audio / ours.seconds,
                     ref.audio / ref.seconds, ours.seconds / ref.seconds, rms_difference(ours.pcm, ref.pcm));
     }

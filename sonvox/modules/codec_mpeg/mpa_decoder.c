@@ -7,6 +7,10 @@
 
 #include "mpa_internal.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 mpa_decoder *mpa_new(void)
 {
     (void)mpa_get_tables();
@@ -130,6 +134,23 @@ static int output_shift(const mpa_decoder *d, int frequency)
     return 0;
 }
 
+static void interleave(const int16_t *a, const int16_t *b, int16_t *out, int n)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128((const __m128i *)(a + i));
+        __m128i y = _mm_loadu_si128((const __m128i *)(b + i));
+        _mm_storeu_si128((__m128i *)(out + 2 * i), _mm_unpacklo_epi16(x, y));
+        _mm_storeu_si128((__m128i *)(out + 2 * i + 8), _mm_unpackhi_epi16(x, y));
+    }
+#endif
+    for (; i < n; i++) {
+        out[2 * i] = a[i];
+        out[2 * i + 1] = b[i];
+    }
+}
+
 /* Turns nslots subband vectors of the frame into PCM. */
 static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int nslots,
                    int shift, int out_ch, int16_t *pcm)
@@ -151,18 +172,20 @@ static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int
     }
 
     if (nch == 1) {
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 1, shift);
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, shift);
     } else if (sel == 0) {
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 2, shift);
-        mpa_synth_block(t, &d->synth[1], d->sb[1], nslots, pcm + 1, 2, shift);
+        int n = nslots * per_slot;
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, d->planar[0], shift);
+        mpa_synth_block(t, &d->synth[1], d->sb[1], nslots, d->planar[1], shift);
+        interleave(d->planar[0], d->planar[1], pcm, n);
     } else if (sel == 1 || sel == 2) {
         int ch = sel - 1;
-        mpa_synth_block(t, &d->synth[ch], d->sb[ch], nslots, pcm, 1, shift);
+        mpa_synth_block(t, &d->synth[ch], d->sb[ch], nslots, pcm, shift);
     } else {
         /* both channels mixed: the average of the subband samples, synthesised once */
         for (int s = 0; s < nslots; s++)
             for (int k = 0; k < 32; k++) d->sb[0][s][k] = 0.5f * (d->sb[0][s][k] + d->sb[1][s][k]);
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, 1, shift);
+        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, shift);
     }
     (void)out_ch;
     (void)per_slot;

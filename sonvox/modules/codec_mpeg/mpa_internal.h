@@ -13,6 +13,13 @@
 extern "C" {
 #endif
 
+/* AVX2/FMA code paths, chosen at run time (x86-64 with GCC or Clang). */
+#if defined(__GNUC__) && defined(__x86_64__)
+#define MPA_HAVE_AVX2 1
+#else
+#define MPA_HAVE_AVX2 0
+#endif
+
 #if defined(__GNUC__)
 #define MPA_ALIGN(n) __attribute__((aligned(n)))
 #define MPA_LIKELY(x) __builtin_expect(!!(x), 1)
@@ -52,12 +59,13 @@ typedef struct mpa_tables {
     float scf12[64];            /* Layer I/II scale factors 2^(1 - i/3) */
     float win_l[4][36];         /* long-block windows by block type (2 unused) */
     float win_s[12];            /* short-block window */
-    MPA_ALIGN(16) float imdct36[18][20]; /* DCT-IV kernel for the 36-point IMDCT (padded) */
+    MPA_ALIGN(32) float imdct36[18][24]; /* DCT-IV kernel for the 36-point IMDCT (padded) */
     float imdct12[6][12];       /* 12-point IMDCT kernel, window folded in */
     float aa_cs[8], aa_ca[8];   /* antialias butterflies */
     float is_ratio[7][2];       /* MPEG-1 intensity stereo kl, kr for is_pos 0..6 */
     float is_lsf[2][32][2];     /* MPEG-2 intensity stereo kl, kr by scale, is_pos */
-    MPA_ALIGN(16) float synth_win[8][4][16];   /* synthesis window, rearranged */
+    MPA_ALIGN(32) float synth_win[8][4][16];   /* synthesis window, rearranged */
+    int use_avx2;               /* the processor has AVX2 and FMA */
 } mpa_tables;
 
 extern const mpa_tables *mpa_get_tables(void);
@@ -72,13 +80,11 @@ typedef struct mpa_synth {
 
 void mpa_synth_reset(mpa_synth *s);
 /* Runs the filterbank on one 32-value subband vector and writes 32 >> shift samples
- * (every 1 << shift-th one) at out with the given stride, rounded and clipped. */
-void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out,
-                   int stride, int shift);
-/* The same for nslots consecutive vectors; slot k's samples start at out + k * (32 >> shift)
- * * stride. */
+ * (every 1 << shift-th one, consecutive) at out, rounded and clipped. */
+void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out, int shift);
+/* The same for nslots consecutive vectors; slot k's samples start at out + k * (32 >> shift). */
 void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[32], int nslots,
-                     int16_t *out, int stride, int shift);
+                     int16_t *out, int shift);
 /* The 32-point DCT used by the synthesis: out[j] = sum_k in[k] cos(j(2k+1)pi/64). */
 void mpa_dct32(const mpa_tables *t, const float *in, float *out);
 
@@ -176,6 +182,9 @@ struct mpa_decoder {
     MPA_ALIGN(16) float xr[2][576];
     MPA_ALIGN(16) float overlap[2][32][18];
     int nonzero[2];          /* count of spectral lines that may be nonzero */
+
+    /* planar output of the two channels before interleaving */
+    MPA_ALIGN(16) int16_t planar[2][1152];
 
     /* Subband samples of one frame [channel][slot][subband] (36 slots for II/III) */
     MPA_ALIGN(16) float sb[2][36][32];

@@ -10,6 +10,10 @@
 
 #include "mpa_internal.h"
 
+#if MPA_HAVE_AVX2
+#include <immintrin.h>
+#endif
+
 /* Scale factor band widths: long and short, by sampling frequency index
  * (44.1, 48, 32, 22.05, 24, 16, 11.025, 12, 8 kHz). */
 static const unsigned char k_width_l[9][22] = {
@@ -328,11 +332,17 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
     return n;
 }
 
+/* 2^(q/4), built from the exponent bits (0 below the normal range, clamped above) */
 static inline float gain_q(int q)
 {
     static const float quarter[4] = {1.0f, 1.18920712f, 1.41421356f, 1.68179283f};
-    if (q < -500) return 0.0f;
-    return ldexpf(quarter[q & 3], q >> 2);
+    int e = (q >> 2) + 127;
+    if (e <= 0) return 0.0f;
+    if (e > 254) e = 254;
+    uint32_t bits = (uint32_t)e << 23;
+    float p2;
+    memcpy(&p2, &bits, 4);
+    return quarter[q & 3] * p2;
 }
 
 static void requantise(const mpa_tables *t, const mpa_decoder *d, const mpa_l3_granule_ch *g, int ch,
@@ -538,9 +548,32 @@ static void antialias(const mpa_tables *t, float *xr, int sblimit)
     }
 }
 
+#if MPA_HAVE_AVX2
+/* y[n] = sum_k in[k] cos(pi/72 (2n+1)(2k+1)), n = 0..17, with 8-wide fused multiply-adds */
+__attribute__((target("avx2,fma"))) static void dct4_18_avx2(const mpa_tables *t, const float *in, float *y)
+{
+    __m256 y0 = _mm256_setzero_ps(), y1 = y0, y2 = y0;
+    for (int k = 0; k < 18; k++) {
+        const float *row = t->imdct36[k];
+        __m256 x = _mm256_set1_ps(in[k]);
+        y0 = _mm256_fmadd_ps(x, _mm256_load_ps(row), y0);
+        y1 = _mm256_fmadd_ps(x, _mm256_load_ps(row + 8), y1);
+        y2 = _mm256_fmadd_ps(x, _mm256_load_ps(row + 16), y2);
+    }
+    _mm256_storeu_ps(y, y0);
+    _mm256_storeu_ps(y + 8, y1);
+    _mm256_storeu_ps(y + 16, y2);
+}
+#endif
+
 static void imdct_long(const mpa_tables *t, const float *in, const float *win, float *out, float *ov)
 {
-    MPA_ALIGN(16) float y[20];
+    MPA_ALIGN(32) float y[24];
+#if MPA_HAVE_AVX2
+    if (t->use_avx2) dct4_18_avx2(t, in, y);
+    else
+#endif
+    {
 #if defined(__SSE2__)
     __m128 y0 = _mm_setzero_ps(), y1 = y0, y2 = y0, y3 = y0, y4 = y0;
     for (int k = 0; k < 18; k++) {
@@ -566,6 +599,7 @@ static void imdct_long(const mpa_tables *t, const float *in, const float *win, f
         for (int n = 0; n < 18; n++) y[n] += x * row[n];
     }
 #endif
+    }
     float x36[36];
     for (int i = 0; i < 9; i++) x36[i] = y[9 + i];
     for (int i = 9; i < 27; i++) x36[i] = -y[26 - i];

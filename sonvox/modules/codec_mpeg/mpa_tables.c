@@ -131,7 +131,7 @@ static void build_tables(void)
     for (int k = 0; k < 18; k++) {
         for (int n = 0; n < 18; n++)
             t->imdct36[k][n] = (float)cos(M_PI / 72 * (2 * n + 1) * (2 * k + 1));
-        t->imdct36[k][18] = t->imdct36[k][19] = 0.0f;
+        for (int n = 18; n < 24; n++) t->imdct36[k][n] = 0.0f;
     }
     for (int k = 0; k < 6; k++)
         for (int i = 0; i < 12; i++)
@@ -163,6 +163,13 @@ static void build_tables(void)
             t->is_lsf[s][p][1] = (float)kr;
         }
     }
+
+#if MPA_HAVE_AVX2
+    __builtin_cpu_init();
+    t->use_avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+    t->use_avx2 = 0;
+#endif
 
     /* Synthesis window rearranged for the paired outputs j and 32 - j, scaled to 16 bits */
     for (int i = 0; i < 8; i++)
