@@ -68,6 +68,7 @@ typedef struct alsa_output {
     int frequency, channels;  /* stream format the device is open for */
     int device_rate, device_channels;
     int can_pause;
+    long long buffer_ns;      /* the device buffer's length */
     int paused, muted;
     double balance;           /* 0..1, 0.5 = centre */
     uint32_t saved_volume;    /* right << 16 | left */
@@ -211,12 +212,18 @@ static void wait_for_room(alsa_output *o, snd_pcm_sframes_t avail, snd_pcm_ufram
 {
     if (snd_pcm_state(o->pcm) == SND_PCM_STATE_PREPARED)
         snd_pcm_start(o->pcm);
+    /* Sleep until the chunk fits, but at least a quarter of the device buffer so that
+     * the device is topped up in a few large writes rather than many small ones; half
+     * the buffer is still queued when the feeder wakes. */
     long long missing = (long long)need - (avail > 0 ? avail : 0);
     long long ns = o->device_rate > 0 ? missing * 1000000000LL / o->device_rate : 10000000LL;
+    long long quarter = o->buffer_ns / 4, half = o->buffer_ns / 2;
+    if (ns < quarter)
+        ns = quarter;
+    if (ns > half)
+        ns = half;
     if (ns < 1000000LL)
         ns = 1000000LL;
-    if (ns > 20000000LL)
-        ns = 20000000LL;
     timed_wait(&o->feed_cond, &o->lock, ns);
 }
 
@@ -322,6 +329,7 @@ static int configure(alsa_output *o, snd_pcm_t *pcm, int rate, int channels)
         period_size = buffer_size;
     o->can_pause = snd_pcm_hw_params_can_pause(hw);
     o->device_rate = (int)urate;
+    o->buffer_ns = urate > 0 ? (long long)buffer_size * 1000000000LL / urate : 80000000LL;
 
     snd_pcm_sw_params_t *sw;
     snd_pcm_sw_params_alloca(&sw);
