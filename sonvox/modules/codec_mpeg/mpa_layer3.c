@@ -237,9 +237,9 @@ static int read_sf_lsf(mpa_decoder *d, mpa_bits *b, const mpa_l3_granule_ch *g, 
     return preflag;
 }
 
-static inline int huff_value(const mpa_huff_lut *lut, mpa_bits *b)
+/* Looks up the code at the top of w: the value, or -1 for no code; *len its length. */
+static inline int huff_lookup(const mpa_huff_lut *lut, uint32_t w, int *len)
 {
-    uint32_t w = mpa_peek32(b);
     uint32_t e = lut->entries[w >> (32 - lut->root_bits)];
     int used = lut->root_bits;
     while (e & 0x8000u) {
@@ -248,9 +248,8 @@ static inline int huff_value(const mpa_huff_lut *lut, mpa_bits *b)
         e = lut->entries[(e & 0xFFFu) + idx];
         used += width;
     }
-    if (MPA_UNLIKELY(e == 0)) return -1;
-    b->pos += (e >> 8) & 31;
-    return (int)(e & 0xFF);
+    *len = (int)((e >> 8) & 31);
+    return e ? (int)(e & 0xFF) : -1;
 }
 
 /* Huffman-decodes the spectral values of one granule/channel into is[]; returns the
@@ -291,16 +290,34 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
                 for (; i < stop; i++) is[i] = 0;
                 break;
             }
-            int v = huff_value(lut, b);
+            uint32_t w = mpa_peek32(b);
+            int len;
+            int v = huff_lookup(lut, w, &len);
             if (v < 0) return -1;
             int x = v >> 4, y = v & 15;
-            if (x) {
-                if (x == 15 && linbits) x += (int)mpa_get_bits(b, linbits);
-                if (mpa_get_bits(b, 1)) x = -x;
-            }
-            if (y) {
-                if (y == 15 && linbits) y += (int)mpa_get_bits(b, linbits);
-                if (mpa_get_bits(b, 1)) y = -y;
+            if (linbits == 0 || (x < 15 && y < 15)) {
+                /* the sign bits follow the code word within the same 32 bits */
+                uint32_t rest = w << len;
+                if (x) {
+                    if (rest & 0x80000000u) x = -x;
+                    rest <<= 1;
+                    len++;
+                }
+                if (y) {
+                    if (rest & 0x80000000u) y = -y;
+                    len++;
+                }
+                b->pos += (uint32_t)len;
+            } else {
+                b->pos += (uint32_t)len;
+                if (x) {
+                    if (x == 15) x += (int)mpa_get_bits(b, linbits);
+                    if (mpa_get_bits(b, 1)) x = -x;
+                }
+                if (y) {
+                    if (y == 15) y += (int)mpa_get_bits(b, linbits);
+                    if (mpa_get_bits(b, 1)) y = -y;
+                }
             }
             is[i] = x;
             is[i + 1] = y;
@@ -308,17 +325,26 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
     }
     /* count1 region: quadruples of -1/0/1 */
     while (i <= 572 && b->pos < end) {
-        int v;
-        if (g->count1table_select) v = 15 - (int)mpa_get_bits(b, 4);
-        else {
-            v = huff_value(&t->count1a, b);
+        uint32_t w = mpa_peek32(b);
+        int v, len;
+        if (g->count1table_select) {
+            v = 15 - (int)(w >> 28);
+            len = 4;
+        } else {
+            v = huff_lookup(&t->count1a, w, &len);
             if (v < 0) return -1;
         }
+        uint32_t rest = w << len; /* code word (at most 6 bits) and up to 4 sign bits */
         for (int k = 0; k < 4; k++) {
             int bit = (v >> (3 - k)) & 1;
-            if (bit && mpa_get_bits(b, 1)) bit = -1;
+            if (bit) {
+                if (rest & 0x80000000u) bit = -1;
+                rest <<= 1;
+                len++;
+            }
             is[i + k] = bit;
         }
+        b->pos += (uint32_t)len;
         i += 4;
         if (b->pos > end) { /* the last quadruple ran past the data: dropped */
             i -= 4;
@@ -538,6 +564,26 @@ static void reorder_short(const band_index *bi, const mpa_l3_granule_ch *g, floa
 
 static void antialias(const mpa_tables *t, float *xr, int sblimit)
 {
+#if defined(__SSE2__)
+    const __m128 cs0 = _mm_loadu_ps(t->aa_cs), cs1 = _mm_loadu_ps(t->aa_cs + 4);
+    const __m128 ca0 = _mm_loadu_ps(t->aa_ca), ca1 = _mm_loadu_ps(t->aa_ca + 4);
+#define REV(x) _mm_shuffle_ps((x), (x), _MM_SHUFFLE(0, 1, 2, 3))
+    for (int sb = 1; sb < sblimit; sb++) {
+        float *p = xr + 18 * sb;
+        /* butterfly i pairs p[-1 - i] with p[i], i = 0..7 */
+        __m128 lo0 = REV(_mm_loadu_ps(p - 4)), lo1 = REV(_mm_loadu_ps(p - 8));
+        __m128 hi0 = _mm_loadu_ps(p), hi1 = _mm_loadu_ps(p + 4);
+        __m128 nlo0 = _mm_sub_ps(_mm_mul_ps(lo0, cs0), _mm_mul_ps(hi0, ca0));
+        __m128 nlo1 = _mm_sub_ps(_mm_mul_ps(lo1, cs1), _mm_mul_ps(hi1, ca1));
+        __m128 nhi0 = _mm_add_ps(_mm_mul_ps(hi0, cs0), _mm_mul_ps(lo0, ca0));
+        __m128 nhi1 = _mm_add_ps(_mm_mul_ps(hi1, cs1), _mm_mul_ps(lo1, ca1));
+        _mm_storeu_ps(p - 4, REV(nlo0));
+        _mm_storeu_ps(p - 8, REV(nlo1));
+        _mm_storeu_ps(p, nhi0);
+        _mm_storeu_ps(p + 4, nhi1);
+    }
+#undef REV
+#else
     for (int sb = 1; sb < sblimit; sb++) {
         float *p = xr + 18 * sb;
         for (int i = 0; i < 8; i++) {
@@ -546,6 +592,7 @@ static void antialias(const mpa_tables *t, float *xr, int sblimit)
             p[i] = hi * t->aa_cs[i] + lo * t->aa_ca[i];
         }
     }
+#endif
 }
 
 #if MPA_HAVE_AVX2

@@ -166,7 +166,8 @@ static void build_tables(void)
 
 #if MPA_HAVE_AVX2
     __builtin_cpu_init();
-    t->use_avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    /* SONVOX_MPA_NO_AVX2 forces the portable paths (for testing them on any machine) */
+    t->use_avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && !getenv("SONVOX_MPA_NO_AVX2");
 #else
     t->use_avx2 = 0;
 #endif
