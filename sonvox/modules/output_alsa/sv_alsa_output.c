@@ -227,12 +227,29 @@ static void wait_for_room(alsa_output *o, snd_pcm_sframes_t avail, snd_pcm_ufram
     timed_wait(&o->feed_cond, &o->lock, ns);
 }
 
+/* The device holds sound but has not started (lock held). */
+static int holds_unstarted_sound(alsa_output *o)
+{
+    snd_pcm_sframes_t delay;
+    return o->pcm && !o->dead && !o->paused && snd_pcm_state(o->pcm) == SND_PCM_STATE_PREPARED &&
+           snd_pcm_delay(o->pcm, &delay) == 0 && delay > 0;
+}
+
 static void *feeder_main(void *arg)
 {
     alsa_output *o = arg;
     pthread_mutex_lock(&o->lock);
     while (!o->feeder_stop) {
         if (!o->pcm || o->dead || o->paused || o->queued == 0) {
+            /* A sound shorter than the start threshold would wait in the device
+             * until the next write or close: once nothing more has come for 50 ms,
+             * start the device. */
+            if (holds_unstarted_sound(o)) {
+                timed_wait(&o->feed_cond, &o->lock, 50000000LL);
+                if (o->queued == 0 && holds_unstarted_sound(o))
+                    snd_pcm_start(o->pcm);
+                continue;
+            }
             pthread_cond_wait(&o->feed_cond, &o->lock);
             continue;
         }
