@@ -193,12 +193,16 @@ void MainPlayerPanel::refreshList()
 {
     const PlayList &list = player_.playList();
     syncingList_ = true;
-    bool same = CheckListBox1->count() == list.count();
-    for (int i = 0; same && i < list.count(); ++i)
-        same = CheckListBox1->item(i)->text() == list.item(i);
-    if (!same) {
+    // Fills only append: keep the rows that still match and add the rest.
+    const int shown = CheckListBox1->count();
+    bool prefix = shown <= list.count();
+    for (int i = 0; prefix && i < shown; ++i)
+        prefix = CheckListBox1->item(i)->text() == list.item(i);
+    if (!prefix) {
         CheckListBox1->clear();
         CheckListBox1->addItems(list.items());
+    } else if (shown < list.count()) {
+        CheckListBox1->addItems(list.items().mid(shown));
     }
     CheckListBox1->setCurrentRow(list.itemIndex());
     syncingList_ = false;

@@ -7,6 +7,10 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 QString decodeListText(const QByteArray &bytes)
@@ -92,13 +96,20 @@ void PlayList::clear()
 
 int PlayList::appendExisting(const QStringList &paths)
 {
+    // A fill rewrites the file after each file it adds, so the file matches the list at
+    // every moment; only the last rewrite waits for the disk, as one wait per file
+    // would hold the user interface for seconds on a large folder.
     int added = 0;
     for (const QString &path : paths) {
         if (QFileInfo(path).isFile()) {
-            append(path);
+            items_.append(path);
+            write(false);
+            notify();
             ++added;
         }
     }
+    if (added > 0)
+        save();
     return added;
 }
 
@@ -109,17 +120,37 @@ int PlayList::appendFolder(const QString &folder)
 
 bool PlayList::save()
 {
+    return write(true);
+}
+
+bool PlayList::write(bool durable)
+{
     if (filePath_.isEmpty())
         return true;
     QByteArray bytes;
     for (const QString &path : std::as_const(items_))
         bytes += path.toUtf8() + '\n';
-    // QSaveFile writes a temporary file beside the list and renames it over the old one
+    // Both ways write a temporary file beside the list and rename it over the old one
     // only when everything was written, so the file is never left half-written.
-    QSaveFile file(filePath_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        lastError_ = QStringLiteral("%1: %2").arg(filePath_, file.errorString());
-        return false;
+    // QSaveFile also waits until the data is on the disk before the rename.
+    if (durable) {
+        QSaveFile file(filePath_);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+            lastError_ = QStringLiteral("%1: %2").arg(filePath_, file.errorString());
+            return false;
+        }
+    } else {
+        const QString partial = filePath_ + QStringLiteral(".part");
+        QFile file(partial);
+        bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+        file.close();
+        ok = ok && file.error() == QFileDevice::NoError;
+        if (!ok || std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(filePath_).constData()) != 0) {
+            lastError_ = QStringLiteral("%1: %2").arg(
+                filePath_, ok ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
+            QFile::remove(partial);
+            return false;
+        }
     }
     lastError_.clear();
     return true;

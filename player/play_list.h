@@ -50,6 +50,8 @@ public:
     void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
 
 private:
+    // Replaces the file with the list; `durable` waits until the data is on the disk.
+    bool write(bool durable);
     void notify() const
     {
         if (onChange_)

@@ -111,7 +111,19 @@ TEST_F(PlayListFile, FillsSkipMissingFilesAndListFoldersMp3WavMidi)
     const QString wav = touch("music/b.wav");
     const QString mp3 = touch("music/sub/a.mp3");
     touch("music/readme.txt");
+    // At every step of the fill the file already holds the list as it stands.
+    int mismatches = 0;
+    int changes = 0;
+    list.setOnChange([&] {
+        ++changes;
+        if (contents() != (list.items().join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8())
+            ++mismatches;
+    });
     EXPECT_EQ(list.appendFolder(dir.filePath(QStringLiteral("music"))), 3);
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(mismatches, 0);
+    list.setOnChange({});
+    EXPECT_FALSE(QFile::exists(file() + QStringLiteral(".part")));
     EXPECT_EQ(list.items(), (QStringList{a, mp3, wav, mid}));
     EXPECT_EQ(contents(), (QStringList{a, mp3, wav, mid}.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
     EXPECT_EQ(list.appendFolder(dir.filePath(QStringLiteral("nowhere"))), 0);
