@@ -18,6 +18,7 @@
 #include "windows/message_window.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -62,7 +63,9 @@ int main(int argc, char *argv[])
     if (appSettings().loadFailed())
         MessageBox::notice(Form1, QStringLiteral("设置文件无法读取，使用默认设置：%1").arg(appSettings().filePath()));
 
-    Form1->show();
+    // Shown from inside the message loop, so the start-up sequence (and any box it shows)
+    // runs in the loop and a termination signal can always end it.
+    QTimer::singleShot(0, Form1, [] { Form1->show(); });
     const int rc = QApplication::exec();
 
     delete Form9;

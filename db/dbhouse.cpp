@@ -248,7 +248,7 @@ bool Tdbhouse::createFromSchema(const QString &path, QString *error)
 void Tdbhouse::close()
 {
     for (TQuery *q : findChildren<TQuery *>())
-        q->close();
+        q->release();
     if (QSqlDatabase::contains(connectionName_)) {
         {
             QSqlDatabase db = QSqlDatabase::database(connectionName_, false);

@@ -23,6 +23,13 @@ void TQuery::close()
     endResetModel();
 }
 
+void TQuery::release()
+{
+    close();
+    statement_.reset();
+    statementSql_.clear();
+}
+
 void TQuery::setSql(const QString &text)
 {
     sql_ = text;
@@ -45,20 +52,24 @@ void TQuery::setParam(const QString &name, const QVariant &value)
     params_.emplace_back(name, toDbValue(value));
 }
 
-namespace {
-
-QSqlQuery prepared(const QString &connectionName, const QString &sql,
-                   const std::vector<std::pair<QString, QVariant>> &params)
+QSqlQuery &TQuery::run()
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     if (!db.isOpen())
         throw DbError(QStringLiteral("database is not open"));
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw DbError(q.lastError().text());
-    for (const auto &p : params) {
-        if (sql.contains(QLatin1Char(':') + p.first))
+    if (!statement_ || statementSql_ != sql_) {
+        statement_ = std::make_unique<QSqlQuery>(db);
+        statement_->setForwardOnly(true);
+        if (!statement_->prepare(sql_)) {
+            const QString why = statement_->lastError().text();
+            statement_.reset();
+            throw DbError(why);
+        }
+        statementSql_ = sql_;
+    }
+    QSqlQuery &q = *statement_;
+    for (const auto &p : params_) {
+        if (sql_.contains(QLatin1Char(':') + p.first))
             q.bindValue(QLatin1Char(':') + p.first, p.second);
     }
     if (!q.exec())
@@ -66,12 +77,10 @@ QSqlQuery prepared(const QString &connectionName, const QString &sql,
     return q;
 }
 
-} // namespace
-
 void TQuery::open()
 {
     close();
-    QSqlQuery q = prepared(connectionName_, sql_, params_);
+    QSqlQuery &q = run();
     beginResetModel();
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
@@ -85,6 +94,7 @@ void TQuery::open()
     }
     const bool failed = q.lastError().isValid();
     const QString failure = q.lastError().text();
+    q.finish();
     if (failed) {
         rows_.clear();
         columns_.clear();
@@ -99,8 +109,10 @@ void TQuery::open()
 
 int TQuery::execSql()
 {
-    QSqlQuery q = prepared(connectionName_, sql_, params_);
-    return q.numRowsAffected();
+    QSqlQuery &q = run();
+    const int changed = q.numRowsAffected();
+    q.finish();
+    return changed;
 }
 
 void TQuery::first()

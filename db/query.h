@@ -9,11 +9,13 @@
 // statement catches it, reports it and abandons its remaining steps.
 
 #include <QAbstractTableModel>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -42,6 +44,8 @@ public:
 
     // Ends the current result; the grid bound to this query shows no rows.
     void close();
+    // Closes and also drops the prepared statement (before the connection closes).
+    void release();
     // Replaces the SQL text (lines are joined with a line break) and forgets parameters.
     void setSql(const QString &text);
     void setSql(const QString &line1, const QString &line2);
@@ -85,7 +89,13 @@ Q_SIGNALS:
     void currentRowChanged(int row);
 
 private:
+    // Prepares the SQL text (reusing the statement while the text is unchanged), binds the
+    // parameters and runs it.
+    QSqlQuery &run();
+
     QString connectionName_;
+    std::unique_ptr<QSqlQuery> statement_;
+    QString statementSql_;
     QString sql_;
     std::vector<std::pair<QString, QVariant>> params_;
     std::vector<std::pair<QString, QString>> labels_;

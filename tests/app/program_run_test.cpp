@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <functional>
+
 namespace {
 
 QProcessEnvironment programEnvironment(const QString &home)
@@ -80,6 +82,37 @@ TEST(ProgramRun, CreatesItsFilesRunsOnceAndEndsCleanlyOnSigterm)
     EXPECT_EQ(keys, (QStringList{QStringLiteral("strrqr"), QStringLiteral("strposr"), QStringLiteral("strposr2"),
                                  QStringLiteral("strstart"), QStringLiteral("strmin"), QStringLiteral("stroff"),
                                  QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime")}));
+}
+
+TEST(ProgramRun, ProgramFolderThatCannotBeCreatedIsReportedWithoutACrash)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("a file where the program folder should go");
+    blocker.close();
+    const QString home = dir.filePath(QStringLiteral("blocker/home"));
+
+    QProcess program;
+    program.setProcessEnvironment(programEnvironment(home));
+    program.start(QStringLiteral(CHIMECAST_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    // The program says "data error" and waits for the box to be closed; a service stop
+    // still ends it the normal way.
+    QByteArray errors;
+    ASSERT_TRUE(waitFor([&] {
+        program.waitForReadyRead(50);
+        errors += program.readAllStandardError();
+        return errors.contains("data error") || program.state() != QProcess::Running;
+    }, 15000)) << errors.constData();
+    ASSERT_EQ(program.state(), QProcess::Running) << errors.constData();
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "ended by its own exit path, not killed";
+    QFile unchanged(dir.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(unchanged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unchanged.readAll(), QByteArray("a file where the program folder should go"));
 }
 
 } // namespace
