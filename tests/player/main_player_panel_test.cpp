@@ -1,6 +1,7 @@
 #include "player/main_player_panel.h"
 
 #include "player/main_player.h"
+#include "player/main_player_control.h"
 #include "player/system_volume.h"
 
 #include "player_fakes.h"
@@ -203,6 +204,28 @@ TEST_F(Panel, VolumeSliderFollowsTheBalanceAndIsStored)
     panel.TrackBar1->setValue(12);
     EXPECT_EQ(volume.word(), 0u);
     EXPECT_EQ(stored, (QList<int>{169, 169, 12}));
+}
+
+TEST_F(Panel, AnswersTheMainWindowsRequests)
+{
+    QList<int> stored;
+    panel.setPositionStore([&stored](int position) { stored.append(position); });
+    MainPlayerControl control(panel);
+    setPlayerControl(&control);
+
+    playerControl().applyStartVolume(169);
+    EXPECT_EQ(panel.TrackBar1->value(), 169);
+    EXPECT_EQ(ProcessVolume::instance().word(), volumeWord(65000, 65000));
+    EXPECT_EQ(stored, QList<int>{169});
+
+    panel.BitBtn2->click();
+    ASSERT_TRUE(player.playing());
+    playerControl().stopPlayback();
+    EXPECT_FALSE(player.playing());
+    playerControl().clearPlayList();
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(panel.CheckListBox1->count(), 0);
+    setPlayerControl(nullptr);
 }
 
 } // namespace
