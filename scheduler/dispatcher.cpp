@@ -152,7 +152,11 @@ void Dispatcher::endHandling()
     }
 
     c_.player->setPlayListCaption(QStringLiteral("播放列表"));
-    c_.grid->reopen();
+    try {
+        c_.grid->reopen();
+    } catch (const std::exception &e) {
+        logIgnored("reopening today's grid", e);
+    }
     Q_EMIT programmeEnded(finished);
 
     if (c_.strover && c_.strover() == QStringLiteral("1") && c_.shutdown) {
