@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -165,6 +166,47 @@ TEST(MpaDecoder, LoneHeaderAndUnconfirmedFrames)
     EXPECT_EQ(r.frames, int(offs.size()) - 1);
     DecodeResult clean = decode_all(std::vector<uint8_t>(bytes.begin() + long(f0), bytes.end()));
     EXPECT_EQ(r.pcm, clean.pcm);
+}
+
+// Two identical frames built from a header word and the first bytes of the body (the rest
+// zero), so that the first is confirmed by the second.
+std::vector<uint8_t> two_frames(uint32_t header, std::vector<uint8_t> body_start)
+{
+    mpa_header h;
+    EXPECT_EQ(mpa_parse_header(header, &h), 0);
+    std::vector<uint8_t> frame(size_t(h.frame_bytes), 0);
+    for (int k = 0; k < 4; k++) frame[size_t(k)] = uint8_t(header >> (24 - 8 * k));
+    std::copy(body_start.begin(), body_start.end(), frame.begin() + 4);
+    std::vector<uint8_t> out(frame);
+    out.insert(out.end(), frame.begin(), frame.end());
+    return out;
+}
+
+TEST(MpaDecoder, ImpossibleValuesDropTheFrame)
+{
+    struct {
+        const char *what;
+        uint32_t header;
+        std::vector<uint8_t> body;
+    } cases[] = {
+        {"Layer I allocation 15", 0xFFFF1000, {0xF0}},
+        // side info: main_data_begin 0, private bits, scfsi, part2_3_length 0, big_values 511
+        {"Layer III big_values above 288", 0xFFFB90C0, {0x00, 0x00, 0x00, 0x03, 0xFE}},
+        // ... big_values 0, global gain, scalefac_compress, window switching with block type 0
+        {"Layer III window switching with block type 0", 0xFFFB90C0, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        DecodeResult r = decode_all(two_frames(c.header, c.body));
+        ASSERT_EQ(r.frame_results.size(), 3u);
+        EXPECT_EQ(r.frame_results[0], SV_ERR_INVALID_FRAME);
+        EXPECT_EQ(r.frame_results[1], SV_ERR_INVALID_FRAME);
+        EXPECT_EQ(r.end_code, SV_ERR_END_OF_STREAM);
+    }
+    // the same frames with valid values decode (to silence)
+    DecodeResult ok = decode_all(two_frames(0xFFFF1000, {0x00}));
+    EXPECT_EQ(ok.frames, 2);
+    EXPECT_EQ(ok.pcm, std::vector<int16_t>(2 * 384 * 2, 0));
 }
 
 // Rewrites one header field in every frame of a clean stream.
