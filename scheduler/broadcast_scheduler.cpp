@@ -9,7 +9,11 @@
 #include "scheduler/dbhouse_schedule.h"
 #include "scheduler/dispatcher.h"
 #include "scheduler/manual_overrides.h"
+#include "scheduler/play_list_filling.h"
 #include "scheduler/scheduled_shutdown.h"
+
+#include <QDebug>
+#include <QPushButton>
 
 BroadcastScheduler::BroadcastScheduler(TForm1 &form, BroadcastPlayer &player, FolderScanner &scanner,
                                        std::unique_ptr<PowerOff> power)
@@ -61,6 +65,16 @@ BroadcastScheduler::BroadcastScheduler(TForm1 &form, BroadcastPlayer &player, Fo
     m.scanner = &scanner;
     m.dialogParent = &form;
     overrides_ = std::make_unique<ManualOverrides>(m);
+
+    // The hidden "导入当前播放内容" button fills the play list from the highlighted programme.
+    connect(form.BitBtn26, &QPushButton::clicked, this, [this, &player, &scanner] {
+        try {
+            if (const std::optional<TodayEntry> entry = grid_->currentRow())
+                fillPlayList(*entry, player, *store_, scanner);
+        } catch (const std::exception &e) {
+            qWarning().noquote() << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+        }
+    });
 
     // The dispatcher's state is also kept with the data module, where other windows read it.
     auto mirror = [this] {

@@ -22,6 +22,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QSlider>
@@ -129,6 +130,9 @@ TEST_F(BroadcastSchedulerTest, ProgrammePlaysThroughTheMainWindowAndTheDayEndsWi
     EXPECT_FALSE(form.N25->isEnabled());
     form.N21->trigger();
     EXPECT_EQ(state(last), QStringLiteral("N/未播放"));
+    form.BitBtn26->click(); // fills the list from the highlighted entry without playing it
+    EXPECT_EQ(list.items(), QStringList{song});
+    EXPECT_FALSE(player.playing());
 
     QSignalSpy closed(&form, &TForm1::closed);
     clock.set(QDateTime(QDate(2024, 3, 14), QTime(17, 0, 1)));
