@@ -2,6 +2,8 @@
 
 #include "qstring_printer.h"
 
+#include "platform/gst_media_player.h"
+
 #include "player_fakes.h"
 
 #include <QFile>
@@ -426,6 +428,34 @@ TEST_F(Player, ListFileFollowsOpenAndEmptying)
     EXPECT_EQ(player.currentPath(), QStringLiteral("/m/b.wav"));
     player.N18Click();
     EXPECT_EQ(listFile(), QString());
+}
+
+TEST(MainPlayerWithMediaLayer, PlaysWmaAndMidiFixturesToTheEnd)
+{
+    qputenv("CHIMECAST_AUDIO_SINK", "fakesink");
+    for (const char *name : {"tone_2s.wma", "tone_2s.mid"}) {
+        SCOPED_TRACE(name);
+        const QString path = QStringLiteral(CHIMECAST_MEDIA_FIXTURES "/") + QString::fromLatin1(name);
+        FakeLibrary library;
+        GstMediaPlayer media;
+        PlayList list;
+        list.append(path);
+        MainPlayer player(list, library, media);
+
+        player.BitBtn2Click();
+        EXPECT_TRUE(player.playing());
+        EXPECT_FALSE(player.mp3Engine());
+        EXPECT_TRUE(media.isOpen());
+        EXPECT_EQ(player.totalSecs(), 2);
+        EXPECT_EQ(player.Edit1Text(), QStringLiteral("00:00:02"));
+        player.Timer1Timer();
+        player.Timer1Timer();
+        EXPECT_TRUE(media.isOpen());
+        player.Timer1Timer(); // the third tick ends the two-second track
+        EXPECT_FALSE(media.isOpen());
+        EXPECT_TRUE(player.currentPath().isEmpty());
+        EXPECT_TRUE(library.log.isEmpty());
+    }
 }
 
 } // namespace
