@@ -160,32 +160,40 @@ static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int
     int keep = 32 >> shift; /* subbands below the output Nyquist frequency */
     int per_slot = 32 >> shift;
 
+    /* layout of the subband samples: slot k, subband m of channel ch at
+     * sb[ch] + k * ss + m * ms */
+    int ss = d->sb_major ? 1 : 32, ms = d->sb_major ? 36 : 1;
+    float *base0 = &d->sb[0][0][0], *base1 = &d->sb[1][0][0];
+
     for (int ch = 0; ch < nch; ch++) {
         const float *eq = d->eq[ch];
         if (!eq && keep == 32) continue;
-        for (int s = 0; s < nslots; s++) {
-            float *v = d->sb[ch][s];
-            if (eq)
-                for (int k = 0; k < keep; k++) v[k] *= eq[k];
-            for (int k = keep; k < 32; k++) v[k] = 0.0f;
+        float *b = ch ? base1 : base0;
+        for (int m = 0; m < 32; m++) {
+            float g = m >= keep ? 0.0f : eq ? eq[m] : 1.0f;
+            if (g == 1.0f) continue;
+            for (int s = 0; s < nslots; s++) b[s * ss + m * ms] *= g;
         }
     }
 
     if (nch == 1) {
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, shift);
+        mpa_synth_block(t, &d->synth[0], base0, ss, ms, nslots, pcm, shift);
     } else if (sel == 0) {
         int n = nslots * per_slot;
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, d->planar[0], shift);
-        mpa_synth_block(t, &d->synth[1], d->sb[1], nslots, d->planar[1], shift);
+        mpa_synth_block(t, &d->synth[0], base0, ss, ms, nslots, d->planar[0], shift);
+        mpa_synth_block(t, &d->synth[1], base1, ss, ms, nslots, d->planar[1], shift);
         interleave(d->planar[0], d->planar[1], pcm, n);
     } else if (sel == 1 || sel == 2) {
         int ch = sel - 1;
-        mpa_synth_block(t, &d->synth[ch], d->sb[ch], nslots, pcm, shift);
+        mpa_synth_block(t, &d->synth[ch], ch ? base1 : base0, ss, ms, nslots, pcm, shift);
     } else {
         /* both channels mixed: the average of the subband samples, synthesised once */
         for (int s = 0; s < nslots; s++)
-            for (int k = 0; k < 32; k++) d->sb[0][s][k] = 0.5f * (d->sb[0][s][k] + d->sb[1][s][k]);
-        mpa_synth_block(t, &d->synth[0], d->sb[0], nslots, pcm, shift);
+            for (int m = 0; m < 32; m++) {
+                int i = s * ss + m * ms;
+                base0[i] = 0.5f * (base0[i] + base1[i]);
+            }
+        mpa_synth_block(t, &d->synth[0], base0, ss, ms, nslots, pcm, shift);
     }
     (void)out_ch;
     (void)per_slot;
@@ -252,6 +260,7 @@ int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, 
     int silent = 0;
     int err = 0;
 
+    d->sb_major = h.layer == 3;
     if (h.layer == 1) {
         err = mpa_decode_layer1(d, &h);
     } else if (h.layer == 2) {

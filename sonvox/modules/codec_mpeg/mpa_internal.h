@@ -82,9 +82,10 @@ void mpa_synth_reset(mpa_synth *s);
 /* Runs the filterbank on one 32-value subband vector and writes 32 >> shift samples
  * (every 1 << shift-th one, consecutive) at out, rounded and clipped. */
 void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out, int shift);
-/* The same for nslots consecutive vectors; slot k's samples start at out + k * (32 >> shift). */
-void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[32], int nslots,
-                     int16_t *out, int shift);
+/* The same for nslots vectors: subband m of slot k at base[k * slot_step + m * sb_step];
+ * slot k's samples start at out + k * (32 >> shift). */
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step,
+                     int nslots, int16_t *out, int shift);
 /* The 32-point DCT used by the synthesis: out[j] = sum_k in[k] cos(j(2k+1)pi/64). */
 void mpa_dct32(const mpa_tables *t, const float *in, float *out);
 
@@ -186,8 +187,11 @@ struct mpa_decoder {
     /* planar output of the two channels before interleaving */
     MPA_ALIGN(16) int16_t planar[2][1152];
 
-    /* Subband samples of one frame [channel][slot][subband] (36 slots for II/III) */
+    /* Subband samples of one frame: [channel][slot][subband] for Layers I and II; Layer III
+     * writes them subband-major, [channel][subband][slot] (sb_major set), as its IMDCT
+     * produces them and as the synthesis reads them four slots at a time. */
     MPA_ALIGN(16) float sb[2][36][32];
+    int sb_major;
 
     mpa_synth synth[2];
 };

@@ -776,7 +776,7 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
                 }
                 if (sb & 1)
                     for (int i = 1; i < 18; i += 2) out[i] = -out[i];
-                for (int i = 0; i < 18; i++) d->sb[ch][gr * 18 + i][sb] = out[i];
+                memcpy(&d->sb[ch][0][0] + sb * 36 + gr * 18, out, sizeof out); /* subband-major */
             }
         }
     }

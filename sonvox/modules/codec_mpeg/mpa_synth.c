@@ -154,8 +154,8 @@ void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int
     push_and_window(t, s, c, 1, out, shift);
 }
 
-void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[32], int nslots,
-                     int16_t *out, int shift)
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step,
+                     int nslots, int16_t *out, int shift)
 {
     int per_slot = 32 >> shift;
     int k = 0;
@@ -163,9 +163,15 @@ void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[
     /* four DCTs side by side, one per lane */
     for (; k + 4 <= nslots; k += 4) {
         MPA_ALIGN(16) mpa_v4sf in[32], c[32];
-        for (int m = 0; m < 32; m++) {
-            mpa_v4sf v = {subbands[k][m], subbands[k + 1][m], subbands[k + 2][m], subbands[k + 3][m]};
-            in[m] = v;
+        const float *p = base + k * slot_step;
+        if (slot_step == 1) {
+            for (int m = 0; m < 32; m++) memcpy(&in[m], p + m * sb_step, sizeof(mpa_v4sf));
+        } else {
+            for (int m = 0; m < 32; m++) {
+                const float *q = p + m * sb_step;
+                mpa_v4sf v = {q[0], q[slot_step], q[2 * slot_step], q[3 * slot_step]};
+                in[m] = v;
+            }
         }
         dct32_x4(in, c);
         const float *cf = (const float *)c;
@@ -173,5 +179,9 @@ void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float (*subbands)[
             push_and_window(t, s, cf + lane, 4, out + (k + lane) * per_slot, shift);
     }
 #endif
-    for (; k < nslots; k++) mpa_synth_run(t, s, subbands[k], out + k * per_slot, shift);
+    for (; k < nslots; k++) {
+        float v[32];
+        for (int m = 0; m < 32; m++) v[m] = base[k * slot_step + m * sb_step];
+        mpa_synth_run(t, s, v, out + k * per_slot, shift);
+    }
 }
