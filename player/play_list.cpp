@@ -1,31 +1,15 @@
 #include "player/play_list.h"
 
+#include "app/program_folder.h"
 #include "player/folder_scan.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-QString decodeListText(const QByteArray &bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-    QStringDecoder gb18030("GB18030");
-    if (gb18030.isValid())
-        return gb18030.decode(bytes);
-    return QString::fromLocal8Bit(bytes);
-}
-
-} // namespace
 
 PlayList::PlayList(QString filePath)
     : filePath_(std::move(filePath))
@@ -45,17 +29,15 @@ bool PlayList::load()
 {
     items_.clear();
     itemIndex_ = -1;
-    QFile file(filePath_);
-    if (filePath_.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    bool readable = !filePath_.isEmpty();
+    const QString text = readable ? readTextFile(filePath_, &readable) : QString();
+    if (!readable) {
         notify();
         return false;
     }
-    const QString text = decodeListText(file.readAll());
     for (QString line : text.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (line.startsWith(QChar(0xFEFF)))
-            line.remove(0, 1);
         if (!line.isEmpty())
             items_.append(line);
     }
