@@ -11,6 +11,8 @@ int main(int argc, char **argv)
     qputenv("CHIMECAST_TEST_HARNESS", "1");
     qputenv("SONVOX_ALSA_DEVICE", "null");
     QApplication app(argc, argv);
+    // Tests close main windows; that must not end the application under later tests.
+    QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
