@@ -3,8 +3,8 @@
 // date, clock and timetable on the first tab, the pop-up menus, the notification-area icon
 // and the timers that drive the scheduler. Closing it ends the program.
 //
-// The controls are public members whose names are also their objectName; later parts of
-// the program (player, dispatcher, editors) fill the tabs and connect the timers.
+// The controls are public members whose names are also their objectName; the player, the
+// dispatcher and the editors fill the tabs and connect the timers.
 
 #include <QDateTime>
 #include <QMainWindow>
