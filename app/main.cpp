@@ -3,6 +3,7 @@
 // (the settings are saved on the way out).
 
 #include "app/main_window.h"
+#include "app/main_window_wiring.h"
 #include "app/message_box.h"
 #include "app/program_folder.h"
 #include "app/quit_on_signal.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -55,6 +57,8 @@ int main(int argc, char *argv[])
     Form8 = new TForm8;
     Form9 = new TForm9;
     dbhouse();
+    // The player on the first tab now; the scheduler once the first show opened the database.
+    auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -65,8 +69,14 @@ int main(int argc, char *argv[])
 
     // Shown from inside the message loop, so the start-up sequence (and any box it shows)
     // runs in the loop and a termination signal can always end it.
-    QTimer::singleShot(0, Form1, [] { Form1->show(); });
+    QTimer::singleShot(0, Form1, [&wiring] {
+        Form1->show();
+        wiring->startScheduler();
+    });
     const int rc = QApplication::exec();
+
+    // Scheduler, player and audio library go before the windows they live in.
+    wiring.reset();
 
     delete Form9;
     delete Form8;

@@ -1,8 +1,44 @@
 #include "windows/effect_window.h"
 
+#include "app/main_window.h"
+#include "player/spectrum_panel.h"
+
+namespace {
+
+constexpr int kClientWidth = 272;
+constexpr int kClientHeight = 57;
+
+} // namespace
+
 TForm3::TForm3(QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("效果"));
+    resize(kClientWidth, kClientHeight);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
+    Panel2 = new SpectrumPanel(Panel1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setGeometry(7, 8, SpectrumPanel::kWidth, SpectrumPanel::kHeight);
+}
+
+void TForm3::showEvent(QShowEvent *event)
+{
+    // The strip sits directly above the main window, exactly as wide.
+    if (Form1) {
+        const QRect main = Form1->frameGeometry();
+        resize(main.width(), height());
+        move(main.left(), main.top() - frameGeometry().height());
+        Panel1->resize(width(), height());
+    }
+    QWidget::showEvent(event);
+}
+
+void TForm3::closeEvent(QCloseEvent *event)
+{
+    Q_EMIT closing();
+    QWidget::closeEvent(event);
 }

@@ -105,10 +105,7 @@ bool hasNonZeroSample(const QString &path)
 
 } // namespace
 
-// DISABLED: needs the main player wired into the main window (the BroadcastScheduler and a
-// BroadcastPlayer adapter over the real player), which the integration step adds. Enable it
-// by removing the prefix once `chimecast` plays a dispatched programme.
-TEST(EndToEndDispatch, DISABLED_ProgrammeSoundsInItsWindowAndIsMarkedPlayed)
+TEST(EndToEndDispatch, ProgrammeSoundsInItsWindowAndIsMarkedPlayed)
 {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
