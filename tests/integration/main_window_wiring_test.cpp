@@ -87,9 +87,14 @@ TEST_F(MainWindowWiringTest, FirstTabHostsThePlayerAndTheWindowsStopReachesIt)
     EXPECT_EQ(wiring->player().currentPath(), bell);
     EXPECT_TRUE(form->Timer1->isActive());
 
-    // Re-resolving today's timetable stops the player and empties its list.
+    // A network programme at the same time (a closed loopback port: nothing is fetched).
+    ASSERT_TRUE(wiring->streamPlayer().play(QStringLiteral("http://127.0.0.1:9/live")));
+    ASSERT_TRUE(wiring->streamPlayer().isPlaying());
+
+    // Re-resolving today's timetable stops both players and empties the list.
     form->BitBtn27->click();
     EXPECT_FALSE(wiring->player().playing());
+    EXPECT_FALSE(wiring->streamPlayer().isPlaying());
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(list->count(), 0);
     EXPECT_TRUE(readFile(QStringLiteral("mplay.dll")).trimmed().isEmpty());
