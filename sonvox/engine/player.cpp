@@ -138,6 +138,8 @@ struct Player {
     sv_filter_module *filter(sv_module_kind side, size_t i, void **instance, sv_filter_next *next);
 
     // ---- pipeline ----
+    ModuleEntry *choose_stream_module(sv_module_kind kind, int selected, const std::string &name,
+                                      int unsupported, int *error);
     int open_input(const std::string &name, bool force);
     void close_input();
     int choose_codec(const char *content_type, const char *name);
@@ -512,26 +514,36 @@ int Player::choose_codec(const char *content_type, const char *name)
     return 0;
 }
 
+// The input or output module for a name: the selected id when one is set (-507 when no
+// such module is registered), else the newest module whose probe accepts the name.
+ModuleEntry *Player::choose_stream_module(sv_module_kind kind, int selected, const std::string &name,
+                                          int unsupported, int *error)
+{
+    if (selected >= 0) {
+        ModuleEntry *e = registry.find(kind, selected);
+        if (e == nullptr)
+            *error = SV_ERR_PLUGIN_NOT_FOUND;
+        return e;
+    }
+    for (ModuleEntry *e : registry.list(kind)) {
+        int (*probe)(const char *) =
+            kind == SV_KIND_INPUT ? e->entry.d.input.probe : e->entry.d.output.probe;
+        if (probe == nullptr || probe(name.c_str()) == 0)
+            return e;
+    }
+    *error = unsupported;
+    return nullptr;
+}
+
 int Player::open_input(const std::string &name, bool force)
 {
     if (name.empty())
         return SV_ERR_INVALID_PARAMETERS;
-    ModuleEntry *chosen = nullptr;
-    if (input_module >= 0) {
-        chosen = registry.find(SV_KIND_INPUT, input_module);
-        if (chosen == nullptr)
-            return SV_ERR_PLUGIN_NOT_FOUND;
-    } else {
-        for (ModuleEntry *e : registry.list(SV_KIND_INPUT)) {
-            const auto &d = e->entry.d.input;
-            if (d.probe == nullptr || d.probe(name.c_str()) == 0) {
-                chosen = e;
-                break;
-            }
-        }
-        if (chosen == nullptr)
-            return SV_ERR_UNSUPPORTED_INPUT;
-    }
+    int error = 0;
+    ModuleEntry *chosen =
+        choose_stream_module(SV_KIND_INPUT, input_module, name, SV_ERR_UNSUPPORTED_INPUT, &error);
+    if (chosen == nullptr)
+        return error;
     input_name = name;
     if (!force && input.open && input.module == chosen && input.name == name) {
         // Already open on this name. At the end of the stream it starts over, so that
@@ -636,22 +648,11 @@ void Player::report_output_levels()
 
 int Player::open_output(const std::string &name, bool force)
 {
-    ModuleEntry *chosen = nullptr;
-    if (output_module >= 0) {
-        chosen = registry.find(SV_KIND_OUTPUT, output_module);
-        if (chosen == nullptr)
-            return SV_ERR_PLUGIN_NOT_FOUND;
-    } else {
-        for (ModuleEntry *e : registry.list(SV_KIND_OUTPUT)) {
-            const auto &d = e->entry.d.output;
-            if (d.probe == nullptr || d.probe(name.c_str()) == 0) {
-                chosen = e;
-                break;
-            }
-        }
-        if (chosen == nullptr)
-            return SV_ERR_UNSUPPORTED_OUTPUT;
-    }
+    int error = 0;
+    ModuleEntry *chosen =
+        choose_stream_module(SV_KIND_OUTPUT, output_module, name, SV_ERR_UNSUPPORTED_OUTPUT, &error);
+    if (chosen == nullptr)
+        return error;
     output_name = name;
     if (!force && output.open && output.module == chosen && output.name == name)
         return 0;
