@@ -16,6 +16,8 @@ void ensureTestApplication()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("CHIMECAST_POWEROFF", "dry-run");
+    // Second guard: the power-off factory never returns the real call under a test harness.
+    qputenv("CHIMECAST_TEST_HARNESS", "1");
     qputenv("SONVOX_ALSA_DEVICE", "null");
     if (QApplication::instance())
         return;
