@@ -19,6 +19,7 @@ TEST(Engine, StartsReadyAnswersPingAndStops)
 
     // The wake-up function hears of every queued notification.
     static std::atomic<int> wakeups{0};
+    wakeups = 0;  // the counter outlives one run of the test (--gtest_repeat)
     sv_client_set_wakeup(c.engine, [](void *) { ++wakeups; }, nullptr);
 
     // A long string arrives cut to what the receive buffer holds.
@@ -188,8 +189,13 @@ TEST(Engine, PauseResumeStopAndSeekFollowTheStateMachine)
 
     // Playing on from the seek point: the first sample written is frame 50000.
     testmod::capture().reset();
+    testmod::capture().write_delay_us = 2000;  // keep the stream from ending before the pause
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_TRUE(c.state_is(SV_STATE_PLAYING));
+    // The state report comes before the first decode cycle: wait for a block to be
+    // written before pausing, or a busy machine can pause before anything was played.
+    for (int i = 0; i < 3000 && testmod::capture().writes == 0; i++)
+        usleep(1000);
     sv_send_none(c.engine, SV_CMD_PAUSE);
     ASSERT_TRUE(c.state_is(SV_STATE_PAUSED));
     const auto s = testmod::capture().take_samples();
