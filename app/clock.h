@@ -23,8 +23,7 @@ class FixedClock : public Clock
 public:
     explicit FixedClock(const QDateTime &start = QDateTime(QDate(2024, 1, 1), QTime(8, 0)))
         : current_(start)
-    {
-    }
+    {}
     QDateTime now() const override { return current_; }
     void set(const QDateTime &t) { current_ = t; }
     void advanceSecs(qint64 secs) { current_ = current_.addSecs(secs); }

@@ -137,7 +137,8 @@ void TForm1::buildTodayTab()
     lrq = makeLabel(header, "lrq");
     lrq->setStyleSheet(QStringLiteral("color: #00c0c0; font-weight: bold; font-size: 16px;"));
     lsj = makeLabel(header, "lsj");
-    lsj->setStyleSheet(QStringLiteral("font-family: '黑体', 'WenQuanYi Micro Hei'; font-weight: bold; font-size: 35px;"));
+    lsj->setStyleSheet(
+        QStringLiteral("font-family: '黑体', 'WenQuanYi Micro Hei'; font-weight: bold; font-size: 35px;"));
     Label14 = makeLabel(header, "Label14", QStringLiteral("今天播放时间表:"));
     lsjb = makeLabel(header, "lsjb");
     lsjb->setStyleSheet(QStringLiteral("font-weight: bold;"));

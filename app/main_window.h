@@ -34,12 +34,12 @@ public:
     QWidget *TabSheet5; // "手工乐曲播放"
     QWidget *TabSheet6; // "帮助"
 
-    QLabel *lrq;      // today's date and weekday
-    QLabel *lsj;      // the clock
-    QLabel *Label14;  // "今天播放时间表:"
-    QLabel *lsjb;     // name of today's timetable; the dispatcher reads it from here
-    QLabel *ljrts;    // holiday notice
-    QLabel *Label27;  // tip about the grid's pop-up menu
+    QLabel *lrq;           // today's date and weekday
+    QLabel *lsj;           // the clock
+    QLabel *Label14;       // "今天播放时间表:"
+    QLabel *lsjb;          // name of today's timetable; the dispatcher reads it from here
+    QLabel *ljrts;         // holiday notice
+    QLabel *Label27;       // tip about the grid's pop-up menu
     QPushButton *BitBtn31; // "手工重导入时间表": re-resolve today's timetable on request
     QPushButton *BitBtn27; // hidden: resolve today's timetable (BitBtn27Click)
     QPushButton *BitBtn26; // hidden: fill the play list with the current programme
@@ -50,19 +50,19 @@ public:
     QAction *N3;       // "手动播放此节目"
     QAction *N21;      // "停止手动播放节目"
     QAction *N20;
-    QAction *N23;      // "人工插播音乐"
+    QAction *N23; // "人工插播音乐"
     QAction *N22;
-    QAction *N25;      // "停止自动播放"
+    QAction *N25; // "停止自动播放"
     QAction *N13;
-    QAction *N5;       // "隐藏主界面到右下角"
+    QAction *N5; // "隐藏主界面到右下角"
     QAction *N4;
-    QAction *N14;      // "退出"
+    QAction *N14; // "退出"
 
     QMenu *PopupMenu2;  // the notification-area icon's menu
     QAction *N2;        // "显示主界面"
     QAction *MenuItem1; // "隐藏到右下角"
     QAction *N1;
-    QAction *N7;        // "退出"
+    QAction *N7; // "退出"
 
     TTrayNotifyIcon *TrayNotifyIcon1;
 

@@ -44,7 +44,8 @@ void TForm1::FormShow()
         std::fprintf(stderr, "chimecast: data error: %s\n", qPrintable(error));
         MessageBox::information(this, QStringLiteral("data error"));
         // Queued, so it also ends a message loop that has not started yet.
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
 
@@ -187,8 +188,7 @@ void TForm1::tdrTimer()
         try {
             showHolidayNotice(today);
             showTimetableName(today);
-        } catch (const DbError &) {
-        }
+        } catch (const DbError &) {}
         // Errors are not shown from the watcher; a failed resolution is retried next tick.
         checkDateRollover(today, false);
     }

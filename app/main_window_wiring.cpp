@@ -32,12 +32,13 @@ namespace {
 SonvoxVolume sonvoxVolume;
 
 // The main window's requests to the player: stopping also ends a network programme.
-class WiredPlayerControl final : public PlayerControl {
+class WiredPlayerControl final : public PlayerControl
+{
 public:
     WiredPlayerControl(MainPlayerPanel &panel, MainPlayerBroadcastAdapter &adapter)
-        : player_(panel), adapter_(adapter)
-    {
-    }
+        : player_(panel),
+          adapter_(adapter)
+    {}
     void stopPlayback() override
     {
         adapter_.stopUrl();
@@ -147,7 +148,8 @@ void MainWindowWiring::refillFromToday()
                 list_->appendFolder(path);
         }
     } catch (const std::exception &e) {
-        qWarning().noquote() << QStringLiteral("chimecast: refilling the play list: %1").arg(QString::fromUtf8(e.what()));
+        qWarning().noquote()
+            << QStringLiteral("chimecast: refilling the play list: %1").arg(QString::fromUtf8(e.what()));
     }
     q->first();
     list_->setItemIndex(-1);

@@ -31,7 +31,8 @@ class TForm2;
 class TForm3;
 class QWidget;
 
-class MainWindowWiring {
+class MainWindowWiring
+{
 public:
     // `addFolder` is the dialog "添加目录" shows (may be null).
     MainWindowWiring(TForm1 &main, TForm2 &control, TForm3 &effect, QWidget *addFolder);

@@ -40,7 +40,7 @@ bool askYesNo(QWidget *parent, const QString &title, const QString &text)
     if (hook)
         return hook->askYesNo(title, text);
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
+           == QMessageBox::Yes;
 }
 
 void setHook(MessageBoxHook *h)

@@ -30,7 +30,7 @@ QString settingsFilePath()
     if (!home.isEmpty())
         return programPath(QStringLiteral("chimecast.ini"));
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/chimecast/chimecast.ini");
+           + QStringLiteral("/chimecast/chimecast.ini");
 }
 
 QString programPath(const QString &relative)

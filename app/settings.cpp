@@ -61,8 +61,9 @@ QString keyOf(const QString &line)
 QString valueOf(const QString &line)
 {
     QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
-    if (v.size() >= 2 && ((v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
-                          || (v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))))
+    if (v.size() >= 2
+        && ((v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')))
+            || (v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))))
         v = v.mid(1, v.size() - 2);
     return v;
 }
@@ -152,9 +153,7 @@ bool TGlobal::SaveSettings(QString *error)
         lines = splitLines(text);
     }
 
-    auto lineFor = [this](const KeyDef &k) {
-        return QLatin1String(k.name) + QLatin1Char('=') + this->*k.field;
-    };
+    auto lineFor = [this](const KeyDef &k) { return QLatin1String(k.name) + QLatin1Char('=') + this->*k.field; };
 
     qsizetype header = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {

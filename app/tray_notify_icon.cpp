@@ -5,8 +5,8 @@
 #include <QStyle>
 
 TTrayNotifyIcon::TTrayNotifyIcon(QObject *parent)
-    : QObject(parent)
-    , tray_(new QSystemTrayIcon(this))
+    : QObject(parent),
+      tray_(new QSystemTrayIcon(this))
 {
     fallback_ = QApplication::style()->standardIcon(QStyle::SP_ComputerIcon);
     clickTimer_.setSingleShot(true);
@@ -90,8 +90,7 @@ void TTrayNotifyIcon::activated(QSystemTrayIcon::ActivationReason reason)
             doubleClicked_ = true;
         Q_EMIT OnDblClick();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -29,7 +29,8 @@ struct TableDef
 
 const TableDef tables[] = {
     {"b_sjb", {"iid", "sjmc", "jmmc", "kssj", "jssj", "wjpath", "bfsc", "yldx", "bffs", "bfzt", "wjbz", "over", "ixh"}},
-    {"b_sjbjr", {"iid", "sjmc", "jmmc", "kssj", "jssj", "wjpath", "bfsc", "yldx", "bffs", "bfzt", "wjbz", "over", "ixh"}},
+    {"b_sjbjr",
+     {"iid", "sjmc", "jmmc", "kssj", "jssj", "wjpath", "bfsc", "yldx", "bffs", "bfzt", "wjbz", "over", "ixh"}},
     {"b_gqlbmx", {"iid", "wjpath", "wjmc", "lbmc", "zsc"}},
     {"b_gqlbmxbak", {"iid", "wjpath", "wjmc", "lbmc", "zsc"}},
     {"b_gbb", {"iid", "bt", "strwz"}},
@@ -88,8 +89,8 @@ bool looksLikeSqlite(const QString &path, QString *error)
 } // namespace
 
 Tdbhouse::Tdbhouse(QObject *parent)
-    : QObject(parent)
-    , connectionName_(QStringLiteral("democnn-%1").arg(++connectionCounter))
+    : QObject(parent),
+      connectionName_(QStringLiteral("democnn-%1").arg(++connectionCounter))
 {
     setObjectName(QStringLiteral("dbhouse"));
     auto make = [this](const char *name) {

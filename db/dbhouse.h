@@ -28,8 +28,7 @@ public:
 
     // Runs fn inside one transaction: committed when fn returns, rolled back when it throws
     // (the exception is passed on).
-    template<typename Fn>
-    void inTransaction(Fn &&fn);
+    template <typename Fn> void inTransaction(Fn &&fn);
 
     // The query objects. Each is used by the handlers noted in sql_catalogue.h.
     TQuery *qlsh;      // unused
@@ -53,11 +52,11 @@ public:
     TQuery *qsj;       // the end watcher's read of the finished entry
 
     // Scheduler state shared program-wide (owned by the dispatcher).
-    int runningCount = 0;     // programmes started by the dispatcher and not yet ended
-    int currentEntryId = 0;   // iid of the running programme in b_sjbjr
-    QTime stopTime;           // stop time of the running programme
-    QString currentKind;      // wjbz of the running programme
-    QString todayWeekday;     // weekday name today's timetable was resolved for
+    int runningCount = 0;   // programmes started by the dispatcher and not yet ended
+    int currentEntryId = 0; // iid of the running programme in b_sjbjr
+    QTime stopTime;         // stop time of the running programme
+    QString currentKind;    // wjbz of the running programme
+    QString todayWeekday;   // weekday name today's timetable was resolved for
 
 private:
     bool createFromSchema(const QString &path, QString *error);
@@ -69,8 +68,7 @@ private:
     QString connectionName_;
 };
 
-template<typename Fn>
-void Tdbhouse::inTransaction(Fn &&fn)
+template <typename Fn> void Tdbhouse::inTransaction(Fn &&fn)
 {
     beginTransaction();
     try {

@@ -8,58 +8,78 @@
 namespace Sql {
 
 // ---- b_sjb
-inline const QString selectTimetableForEditor = QStringLiteral("select * from b_sjb where sjmc= :sjmc  order by sjmc,kssj "); // qsjcx
+inline const QString selectTimetableForEditor =
+    QStringLiteral("select * from b_sjb where sjmc= :sjmc  order by sjmc,kssj ");                             // qsjcx
 inline const QString selectTimetableNames = QStringLiteral("select distinct sjmc from b_sjb order by sjmc "); // qcx
-inline const QString selectTimetableByStart = QStringLiteral("select * from b_sjb where sjmc= :sjmc  order by kssj "); // qjrjm
-inline const QString selectTimetableImportSource = QStringLiteral("select * from b_sjb where sjmc= :sjmc order by kssj "); // qls
-inline const QString deleteTimetable = QStringLiteral(" delete from b_sjb where sjmc= :sjmc  "); // qup
-inline const QString deleteEntry = QStringLiteral("delete from b_sjb where iid= :iid "); // qup
+inline const QString selectTimetableByStart =
+    QStringLiteral("select * from b_sjb where sjmc= :sjmc  order by kssj "); // qjrjm
+inline const QString selectTimetableImportSource =
+    QStringLiteral("select * from b_sjb where sjmc= :sjmc order by kssj ");                                      // qls
+inline const QString deleteTimetable = QStringLiteral(" delete from b_sjb where sjmc= :sjmc  ");                 // qup
+inline const QString deleteEntry = QStringLiteral("delete from b_sjb where iid= :iid ");                         // qup
 inline const QString deleteEntryByName = QStringLiteral("delete from b_sjb where sjmc= :sjmc and jmmc= :jmmc "); // qup
-inline const QString deleteEntryFromEditor = QStringLiteral("delete from b_sjb where iid= :iid  "); // qup
-inline const QString insertEntryLine1 = QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz)"); // qin
-inline const QString insertEntryLine2 = QStringLiteral(" values(:sjmc,:jmmc,:kssj,:jssj,:wjpath,:bfsc,:yldx,:bffs,:bfzt,:wjbz)");
+inline const QString deleteEntryFromEditor = QStringLiteral("delete from b_sjb where iid= :iid  ");              // qup
+inline const QString insertEntryLine1 =
+    QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz)"); // qin
+inline const QString insertEntryLine2 =
+    QStringLiteral(" values(:sjmc,:jmmc,:kssj,:jssj,:wjpath,:bfsc,:yldx,:bffs,:bfzt,:wjbz)");
 
 // ---- b_sjbjr
 inline const QString deleteToday = QStringLiteral("delete from b_sjbjr"); // qup
-inline const QString insertTodayLine1 = QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"); // qin
-inline const QString insertTodayLine2 = QStringLiteral(" values( :sjmc,:jmmc,:kssj,:jssj,:wjpath,:bfsc,:yldx,:bffs,:bfzt,:wjbz,:over,:ixh )");
-inline const QString selectTodayByName = QStringLiteral("select * from b_sjbjr where sjmc= :sjmc  order by kssj "); // qjrjm
-inline const QString selectTodayAll = QStringLiteral("select * from  b_sjbjr  order by kssj  "); // qjrjm
+inline const QString insertTodayLine1 =
+    QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"); // qin
+inline const QString insertTodayLine2 =
+    QStringLiteral(" values( :sjmc,:jmmc,:kssj,:jssj,:wjpath,:bfsc,:yldx,:bffs,:bfzt,:wjbz,:over,:ixh )");
+inline const QString selectTodayByName =
+    QStringLiteral("select * from b_sjbjr where sjmc= :sjmc  order by kssj ");                           // qjrjm
+inline const QString selectTodayAll = QStringLiteral("select * from  b_sjbjr  order by kssj  ");         // qjrjm
 inline const QString markTodayEntry = QStringLiteral("update b_sjbjr set over= :over where iid= :iid "); // qpub
-inline const QString selectTodayForDispatch = QStringLiteral("select * from b_sjbjr where sjmc= :sjmc order by kssj "); // qjrjmcxls
+inline const QString selectTodayForDispatch =
+    QStringLiteral("select * from b_sjbjr where sjmc= :sjmc order by kssj ");                     // qjrjmcxls
 inline const QString selectTodayEntry = QStringLiteral("select * from b_sjbjr where iid= :iid "); // qsj
-inline const QString markTodayBefore = QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where kssj< :t0 "); // qupjs
-inline const QString markTodayEntryPlayed = QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where iid= :iid "); // qupjs
-inline const QString countTodayByState = QStringLiteral("select count(*) as expr1001 from b_sjbjr where over= :over "); // qgjcx
+inline const QString markTodayBefore =
+    QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where kssj< :t0 "); // qupjs
+inline const QString markTodayEntryPlayed =
+    QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where iid= :iid "); // qupjs
+inline const QString countTodayByState =
+    QStringLiteral("select count(*) as expr1001 from b_sjbjr where over= :over ");                       // qgjcx
 inline const QString selectTodayEntryManual = QStringLiteral("select * from b_sjbjr where iid= :iid  "); // qjrjmcxls
 
 // ---- b_gqlbmx and b_gqlbmxbak
-inline const QString insertScratchSong = QStringLiteral("insert into b_gqlbmx(wjpath,wjmc,zsc) values(:wjpath,:wjmc,:zsc)"); // qin
-inline const QString deleteScratch = QStringLiteral("delete from b_gqlbmx "); // qup
-inline const QString deleteScratchSong = QStringLiteral("delete from b_gqlbmx where iid= :iid  "); // qup
+inline const QString insertScratchSong =
+    QStringLiteral("insert into b_gqlbmx(wjpath,wjmc,zsc) values(:wjpath,:wjmc,:zsc)");                 // qin
+inline const QString deleteScratch = QStringLiteral("delete from b_gqlbmx ");                           // qup
+inline const QString deleteScratchSong = QStringLiteral("delete from b_gqlbmx where iid= :iid  ");      // qup
 inline const QString selectScratchDurations = QStringLiteral("select zsc from b_gqlbmx order by iid "); // qls
 inline const QString selectScratch = QStringLiteral("select * from b_gqlbmx order by iid "); // qls, qcx, qgqmx
 inline const QString deleteSavedListForSave = QStringLiteral("delete from b_gqlbmxbak where lbmc= :lbmc  "); // qup
-inline const QString insertSavedSong = QStringLiteral("insert into b_gqlbmxbak(wjpath,wjmc,lbmc,zsc) values(:wjpath,:wjmc,:lbmc,:zsc)"); // qin
-inline const QString selectSavedListNames = QStringLiteral("select distinct lbmc  from b_gqlbmxbak order by lbmc "); // qgqlbhz
-inline const QString selectSavedListForEdit = QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc  order by iid "); // qcx
-inline const QString insertScratchFromSaved = QStringLiteral("insert into b_gqlbmx(wjpath,wjmc,lbmc,zsc) values(:wjpath,:wjmc,:lbmc,:zsc)"); // qin
+inline const QString insertSavedSong =
+    QStringLiteral("insert into b_gqlbmxbak(wjpath,wjmc,lbmc,zsc) values(:wjpath,:wjmc,:lbmc,:zsc)"); // qin
+inline const QString selectSavedListNames =
+    QStringLiteral("select distinct lbmc  from b_gqlbmxbak order by lbmc "); // qgqlbhz
+inline const QString selectSavedListForEdit =
+    QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc  order by iid "); // qcx
+inline const QString insertScratchFromSaved =
+    QStringLiteral("insert into b_gqlbmx(wjpath,wjmc,lbmc,zsc) values(:wjpath,:wjmc,:lbmc,:zsc)");   // qin
 inline const QString deleteSavedList = QStringLiteral("delete from b_gqlbmxbak where lbmc= :lbmc "); // qup
-inline const QString deleteAllSavedLists = QStringLiteral("delete from b_gqlbmxbak   "); // qup
-inline const QString selectSavedListSongNames = QStringLiteral("select wjmc  from b_gqlbmxbak where lbmc= :lbmc  order by wjmc "); // qls
+inline const QString deleteAllSavedLists = QStringLiteral("delete from b_gqlbmxbak   ");             // qup
+inline const QString selectSavedListSongNames =
+    QStringLiteral("select wjmc  from b_gqlbmxbak where lbmc= :lbmc  order by wjmc ");                 // qls
 inline const QString selectSavedList = QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc "); // qcx
-inline const QString selectSavedListForPlay = QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc order by iid "); // qjy
+inline const QString selectSavedListForPlay =
+    QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc order by iid "); // qjy
 
 // ---- b_gbb, x_jrb, x_sjbsz
-inline const QString selectBroadcasts = QStringLiteral("select * from b_gbb order by bt "); // qgb, qgbcx
+inline const QString selectBroadcasts = QStringLiteral("select * from b_gbb order by bt ");              // qgb, qgbcx
 inline const QString insertBroadcast = QStringLiteral("insert into b_gbb(bt,strwz) values(:bt,:strwz)"); // qin
-inline const QString deleteBroadcast = QStringLiteral("delete from b_gbb where iid= :iid "); // qup
-inline const QString selectHolidays = QStringLiteral("select * from  x_jrb   "); // qdc
-inline const QString selectHolidaysById = QStringLiteral("select * from x_jrb order by iid "); // qjr
-inline const QString insertHoliday = QStringLiteral("insert into x_jrb(rq) values(:rq)"); // qin
-inline const QString deleteHoliday = QStringLiteral("delete from x_jrb where iid= :iid "); // qup
-inline const QString selectWeekly = QStringLiteral("select * from x_sjbsz "); // qcx
-inline const QString selectWeeklyForEditor = QStringLiteral("select * from x_sjbsz  "); // qcx
-inline const QString updateWeekly = QStringLiteral("update x_sjbsz set xq1= :xq1,xq2= :xq2,xq3= :xq3,xq4= :xq4,xq5= :xq5,xq6= :xq6,xq7= :xq7 "); // qup
+inline const QString deleteBroadcast = QStringLiteral("delete from b_gbb where iid= :iid ");             // qup
+inline const QString selectHolidays = QStringLiteral("select * from  x_jrb   ");                         // qdc
+inline const QString selectHolidaysById = QStringLiteral("select * from x_jrb order by iid ");           // qjr
+inline const QString insertHoliday = QStringLiteral("insert into x_jrb(rq) values(:rq)");                // qin
+inline const QString deleteHoliday = QStringLiteral("delete from x_jrb where iid= :iid ");               // qup
+inline const QString selectWeekly = QStringLiteral("select * from x_sjbsz ");                            // qcx
+inline const QString selectWeeklyForEditor = QStringLiteral("select * from x_sjbsz  ");                  // qcx
+inline const QString updateWeekly =
+    QStringLiteral("update x_sjbsz set xq1= :xq1,xq2= :xq2,xq3= :xq3,xq4= :xq4,xq5= :xq5,xq6= :xq6,xq7= :xq7 "); // qup
 
 } // namespace Sql

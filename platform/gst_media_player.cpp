@@ -89,11 +89,10 @@ GstPadProbeReturn applyVolumeWord(GstPad *, GstPadProbeInfo *info, gpointer)
 // chosen by the environment.
 GstElement *makeAudioSink(QString *error)
 {
-    const QByteArray description =
-        QByteArray("audioconvert ! capsfilter name=") + kGainElementName
-        + " caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\""
-          " ! audioconvert ! audioresample ! "
-        + sinkDescription();
+    const QByteArray description = QByteArray("audioconvert ! capsfilter name=") + kGainElementName
+                                   + " caps=\"audio/x-raw,format=F32LE,layout=interleaved,channels=2\""
+                                     " ! audioconvert ! audioresample ! "
+                                   + sinkDescription();
     GError *err = nullptr;
     GstElement *bin = gst_parse_bin_from_description(description.constData(), TRUE, &err);
     if (!bin) {
@@ -165,14 +164,11 @@ bool prepare(GstElement *pipeline, const QString &path, QString *error)
     for (;;) {
         const gint64 left = deadline - g_get_monotonic_time();
         if (left <= 0) {
-            failure = QStringLiteral("%1: not ready within %2 ms")
-                          .arg(path)
-                          .arg(GstMediaPlayer::kPrepareTimeoutMs);
+            failure = QStringLiteral("%1: not ready within %2 ms").arg(path).arg(GstMediaPlayer::kPrepareTimeoutMs);
             break;
         }
-        GstMessage *message = gst_bus_timed_pop_filtered(
-            bus, GstClockTime(left) * 1000,
-            GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
+        GstMessage *message = gst_bus_timed_pop_filtered(bus, GstClockTime(left) * 1000,
+                                                         GstMessageType(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR));
         if (!message)
             continue;
         const bool done = GST_MESSAGE_TYPE(message) == GST_MESSAGE_ASYNC_DONE;
@@ -264,14 +260,13 @@ bool GstMediaPlayer::play(QString *error)
     const qint64 length = lengthMs();
     const qint64 position = positionMs();
     if (atEnd_ || (length > 0 && position >= length)) {
-        gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
-                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+        gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                                0);
         atEnd_ = false;
     }
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         drainBus();
-        setError(error, streamError_.isEmpty() ? QStringLiteral("the audio sink cannot start")
-                                               : streamError_);
+        setError(error, streamError_.isEmpty() ? QStringLiteral("the audio sink cannot start") : streamError_);
         return false;
     }
     return true;
@@ -293,8 +288,7 @@ void GstMediaPlayer::stop()
     if (!pipeline_)
         return;
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
-                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+    gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
     atEnd_ = false;
 }
 

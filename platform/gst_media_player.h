@@ -9,7 +9,8 @@
 
 typedef struct _GstElement GstElement;
 
-class GstMediaPlayer final : public MediaPlayer {
+class GstMediaPlayer final : public MediaPlayer
+{
 public:
     GstMediaPlayer() = default;
     ~GstMediaPlayer() override;

@@ -19,7 +19,8 @@
 
 #include <memory>
 
-class MediaPlayer {
+class MediaPlayer
+{
 public:
     virtual ~MediaPlayer() = default;
 

@@ -22,8 +22,8 @@ bool LogindPowerOff::powerOff(const QString &message)
     // BlockWithGui keeps the window painted while logind answers.
     const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::BlockWithGui, 10000);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        qWarning().noquote() << QStringLiteral("chimecast: power-off refused: %1 %2")
-                                    .arg(reply.errorName(), reply.errorMessage());
+        qWarning().noquote()
+            << QStringLiteral("chimecast: power-off refused: %1 %2").arg(reply.errorName(), reply.errorMessage());
         return false;
     }
     return true;

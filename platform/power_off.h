@@ -8,7 +8,8 @@
 
 #include <memory>
 
-class PowerOff {
+class PowerOff
+{
 public:
     virtual ~PowerOff() = default;
     // Asks for the machine to be switched off now, closing other programs by force.
@@ -19,7 +20,8 @@ public:
 };
 
 // Logs "chimecast: power-off (dry run): <message>" and remembers how often it was asked.
-class DryRunPowerOff final : public PowerOff {
+class DryRunPowerOff final : public PowerOff
+{
 public:
     bool powerOff(const QString &message) override;
     bool isDryRun() const override { return true; }
@@ -33,7 +35,8 @@ private:
 
 // org.freedesktop.login1.Manager.PowerOff(false) on the system bus. Needs a polkit rule
 // when the program runs as a service without a seat.
-class LogindPowerOff final : public PowerOff {
+class LogindPowerOff final : public PowerOff
+{
 public:
     bool powerOff(const QString &message) override;
     bool isDryRun() const override { return false; }

@@ -35,8 +35,7 @@ const QByteArray showRequest = "show\n";
 
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 SingleInstance::~SingleInstance()
 {

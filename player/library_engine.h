@@ -6,7 +6,8 @@
 
 #include <QString>
 
-class LibraryEngine {
+class LibraryEngine
+{
 public:
     virtual ~LibraryEngine() = default;
     // Stops whatever the current instance plays.

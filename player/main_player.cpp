@@ -25,17 +25,15 @@ QString playerTimeText(int secs)
 }
 
 MainPlayer::MainPlayer(PlayList &list, LibraryEngine &library, MediaPlayer &media, QObject *parent)
-    : QObject(parent)
-    , list_(list)
-    , library_(library)
-    , media_(media)
-    , edit1_(kZeroTime)
-    , edit2_(kZeroTime)
-{
-}
+    : QObject(parent),
+      list_(list),
+      library_(library),
+      media_(media),
+      edit1_(kZeroTime),
+      edit2_(kZeroTime)
+{}
 
-void MainPlayer::setTitleAccess(std::function<QString()> read,
-                                std::function<void(const QString &)> write)
+void MainPlayer::setTitleAccess(std::function<QString()> read, std::function<void(const QString &)> write)
 {
     readTitle_ = std::move(read);
     writeTitle_ = std::move(write);
@@ -102,8 +100,7 @@ bool MainPlayer::form3mp3()
         mp3Engine_ = false;
         playing_ = true;
         return time();
-    case PlayEngine::None:
-        break;
+    case PlayEngine::None: break;
     }
     return false;
 }

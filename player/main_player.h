@@ -27,7 +27,8 @@ class MediaPlayer;
 // The program's pseudo-random generator for random play: a 32-bit linear
 // congruential generator whose seed starts at 0, so the picks repeat after each
 // program start.
-class PlayerRandom {
+class PlayerRandom
+{
 public:
     // A number in 0 ... count - 1 (count >= 1).
     int next(int count);
@@ -40,11 +41,11 @@ private:
 // Seconds as "HH:MM:SS" (hours not limited to 24).
 QString playerTimeText(int secs);
 
-class MainPlayer : public QObject {
+class MainPlayer : public QObject
+{
     Q_OBJECT
 public:
-    MainPlayer(PlayList &list, LibraryEngine &library, MediaPlayer &media,
-               QObject *parent = nullptr);
+    MainPlayer(PlayList &list, LibraryEngine &library, MediaPlayer &media, QObject *parent = nullptr);
 
     // How the player reads and writes the application title for its "music" blink.
     // Without it the title is left alone.

@@ -6,12 +6,12 @@
 
 class MainPlayerPanel;
 
-class MainPlayerControl final : public PlayerControl {
+class MainPlayerControl final : public PlayerControl
+{
 public:
     explicit MainPlayerControl(MainPlayerPanel &panel)
         : panel_(panel)
-    {
-    }
+    {}
     // Stops the main player (the network player is stopped by its own owner).
     void stopPlayback() override;
     void clearPlayList() override;

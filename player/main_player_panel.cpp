@@ -25,8 +25,7 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kTeal(0, 128, 128);
 
-template <typename T>
-T *named(T *widget, const char *name)
+template <typename T> T *named(T *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -54,10 +53,10 @@ QLineEdit *timeField(const char *name, QWidget *parent)
 } // namespace
 
 MainPlayerPanel::MainPlayerPanel(MainPlayer &player, QTimer *timer1, QWidget *parent)
-    : QWidget(parent)
-    , Timer1(timer1)
-    , player_(player)
-    , balance_([] { return kBalanceCentre; })
+    : QWidget(parent),
+      Timer1(timer1),
+      player_(player),
+      balance_([] { return kBalanceCentre; })
 {
     setObjectName(QStringLiteral("MainPlayerPanel"));
     if (!Timer1)
@@ -128,8 +127,8 @@ MainPlayerPanel::MainPlayerPanel(MainPlayer &player, QTimer *timer1, QWidget *pa
     N16->setObjectName(QStringLiteral("N16"));
     N18->setObjectName(QStringLiteral("N18"));
 
-    for (QWidget *w : {static_cast<QWidget *>(CheckListBox1), static_cast<QWidget *>(Edit1),
-                       static_cast<QWidget *>(Edit2)}) {
+    for (QWidget *w :
+         {static_cast<QWidget *>(CheckListBox1), static_cast<QWidget *>(Edit1), static_cast<QWidget *>(Edit2)}) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this,
                 [this, w](const QPoint &pos) { listMenu->popup(w->mapToGlobal(pos)); });
@@ -159,8 +158,7 @@ MainPlayerPanel::MainPlayerPanel(MainPlayer &player, QTimer *timer1, QWidget *pa
         if (!syncingList_)
             player_.playList().setItemIndex(row);
     });
-    connect(CheckListBox1, &QListWidget::itemDoubleClicked, this,
-            [this] { player_.CheckListBox1DblClick(); });
+    connect(CheckListBox1, &QListWidget::itemDoubleClicked, this, [this] { player_.CheckListBox1DblClick(); });
 
     connect(Timer1, &QTimer::timeout, &player_, &MainPlayer::Timer1Timer);
     connect(&player_, &MainPlayer::Timer1Changed, Timer1, [this](bool active) {
@@ -310,32 +308,15 @@ bool MainPlayerPanel::handleKey(int key, Qt::KeyboardModifiers modifiers)
         != Qt::ControlModifier)
         return false;
     switch (key) {
-    case Qt::Key_A:
-        Q_EMIT BitBtn6Clicked();
-        return true;
-    case Qt::Key_C:
-        player_.BitBtn4Click();
-        return true;
-    case Qt::Key_L:
-        player_.lastClick();
-        return true;
-    case Qt::Key_N:
-        player_.nextClick();
-        return true;
-    case Qt::Key_O:
-        BitBtn1Click();
-        return true;
-    case Qt::Key_P:
-        player_.BitBtn3Click();
-        return true;
-    case Qt::Key_T:
-        tiaoxingopenClick();
-        return true;
-    case Qt::Key_K:
-        BitBtn5Click();
-        return true;
-    default:
-        return false;
+    case Qt::Key_A: Q_EMIT BitBtn6Clicked(); return true;
+    case Qt::Key_C: player_.BitBtn4Click(); return true;
+    case Qt::Key_L: player_.lastClick(); return true;
+    case Qt::Key_N: player_.nextClick(); return true;
+    case Qt::Key_O: BitBtn1Click(); return true;
+    case Qt::Key_P: player_.BitBtn3Click(); return true;
+    case Qt::Key_T: tiaoxingopenClick(); return true;
+    case Qt::Key_K: BitBtn5Click(); return true;
+    default: return false;
     }
 }
 

@@ -25,7 +25,8 @@ class QPushButton;
 class QSlider;
 class QTimer;
 
-class MainPlayerPanel : public QWidget {
+class MainPlayerPanel : public QWidget
+{
     Q_OBJECT
 public:
     // `timer1` is the main window's 1000 ms playback clock; the panel starts and
@@ -62,19 +63,19 @@ public:
     QPushButton *BitBtn29;      // "上一首"
     QPushButton *next;          // "下一首"
     // Hidden buttons reached through the keyboard and the context menu.
-    QPushButton *BitBtn1;       // "打开": open a file
-    QPushButton *BitBtn6;       // "add": refill from today's programmes
-    QPushButton *BitBtn7;       // "del": empty the list
-    QPushButton *last;          // "pri": previous
-    QPushButton *tiaoxingopen;  // "条形": show the effect window
-    QPushButton *tiaoxingclo;   // "条形": close the effect window
-    QPushButton *BitBtn5;       // close the control window
-    QPushButton *BitBtn10;      // show the control window
-    QMenu *listMenu;            // context menu of the list and both time fields
-    QAction *addFilesItem;      // "添加文件"
-    QAction *N16;               // "添加目录"
-    QAction *deleteItem;        // "删除选项"
-    QAction *N18;               // "清空列表"
+    QPushButton *BitBtn1;      // "打开": open a file
+    QPushButton *BitBtn6;      // "add": refill from today's programmes
+    QPushButton *BitBtn7;      // "del": empty the list
+    QPushButton *last;         // "pri": previous
+    QPushButton *tiaoxingopen; // "条形": show the effect window
+    QPushButton *tiaoxingclo;  // "条形": close the effect window
+    QPushButton *BitBtn5;      // close the control window
+    QPushButton *BitBtn10;     // show the control window
+    QMenu *listMenu;           // context menu of the list and both time fields
+    QAction *addFilesItem;     // "添加文件"
+    QAction *N16;              // "添加目录"
+    QAction *deleteItem;       // "删除选项"
+    QAction *N18;              // "清空列表"
 
     // Handlers that are not the player's own.
     void BitBtn1Click();

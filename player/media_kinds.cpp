@@ -27,6 +27,6 @@ PlayEngine engineForPath(const QString &path)
 
 bool pausesOnMediaLayer(const QString &path)
 {
-    return suffixIn(path, {QLatin1String("wma"), QLatin1String("mid"), QLatin1String("midi"),
-                           QLatin1String("mpg"), QLatin1String("avi")});
+    return suffixIn(path, {QLatin1String("wma"), QLatin1String("mid"), QLatin1String("midi"), QLatin1String("mpg"),
+                           QLatin1String("avi")});
 }

@@ -13,8 +13,7 @@
 
 PlayList::PlayList(QString filePath)
     : filePath_(std::move(filePath))
-{
-}
+{}
 
 void PlayList::setItemIndex(int index)
 {
@@ -128,8 +127,8 @@ bool PlayList::write(bool durable)
         file.close();
         ok = ok && file.error() == QFileDevice::NoError;
         if (!ok || std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(filePath_).constData()) != 0) {
-            lastError_ = QStringLiteral("%1: %2").arg(
-                filePath_, ok ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString());
+            lastError_ = QStringLiteral("%1: %2").arg(filePath_, ok ? QString::fromLocal8Bit(std::strerror(errno))
+                                                                    : file.errorString());
             QFile::remove(partial);
             return false;
         }

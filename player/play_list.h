@@ -11,7 +11,8 @@
 
 #include <functional>
 
-class PlayList {
+class PlayList
+{
 public:
     // `filePath` empty: the list is kept in memory only.
     explicit PlayList(QString filePath = {});

@@ -3,8 +3,8 @@
 #include <QFile>
 
 SonvoxEngine::SonvoxEngine(const sv_panel *panel, int width, int height)
-    : width_(width)
-    , height_(height)
+    : width_(width),
+      height_(height)
 {
     if (panel) {
         panel_ = *panel;

@@ -7,7 +7,8 @@
 
 #include "sonvox/api/sonvox.h"
 
-class SonvoxEngine final : public LibraryEngine {
+class SonvoxEngine final : public LibraryEngine
+{
 public:
     // Spectrum bars the main player asks for.
     static constexpr int kBands = 32;
@@ -36,7 +37,8 @@ private:
 };
 
 // Hands the volume word to libsonvox, which applies it as a gain to everything it plays.
-class SonvoxVolume final : public VolumeOutput {
+class SonvoxVolume final : public VolumeOutput
+{
 public:
     void setVolumeWord(quint32 word) override { svSetVolume(word); }
 };

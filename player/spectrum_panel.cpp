@@ -6,15 +6,16 @@
 
 // Shared between the library's feedback thread and the widget. Never freed: the
 // library may still hold the descriptor after the widget is gone.
-struct SpectrumPanel::Mailbox {
+struct SpectrumPanel::Mailbox
+{
     QMutex mutex;
     SpectrumPanel *target = nullptr; // null once the widget is destroyed
     QImage picture;
 };
 
 SpectrumPanel::SpectrumPanel(QWidget *parent)
-    : QWidget(parent)
-    , mailbox_(new Mailbox)
+    : QWidget(parent),
+      mailbox_(new Mailbox)
 {
     setObjectName(QStringLiteral("Panel2"));
     setFixedSize(kWidth, kHeight);
@@ -37,8 +38,7 @@ void SpectrumPanel::present(void *user, const uint32_t *pixels, int width, int h
         return;
     // Rows arrive bottom-up; the copy is turned upright here, off the UI thread.
     const QImage upright =
-        QImage(reinterpret_cast<const uchar *>(pixels), width, height, width * 4, QImage::Format_RGB32)
-            .mirrored();
+        QImage(reinterpret_cast<const uchar *>(pixels), width, height, width * 4, QImage::Format_RGB32).mirrored();
     const QMutexLocker lock(&mailbox->mutex);
     if (!mailbox->target)
         return;

@@ -13,7 +13,8 @@
 #include <QImage>
 #include <QWidget>
 
-class SpectrumPanel : public QWidget {
+class SpectrumPanel : public QWidget
+{
     Q_OBJECT
 public:
     static constexpr int kWidth = 257;

@@ -12,7 +12,8 @@ bool stepInRange(int step)
 }
 
 // The media layer applies the word as a gain to every file it plays.
-class MediaLayerVolume final : public VolumeOutput {
+class MediaLayerVolume final : public VolumeOutput
+{
 public:
     void setVolumeWord(quint32 word) override { setMediaVolumeWord(word); }
 };
@@ -88,12 +89,9 @@ bool ProcessVolume::SetBothVolume(int step)
 bool ProcessVolume::setVolumeByBalance(int step, int balance)
 {
     switch (balanceChannels(balance)) {
-    case VolumeChannels::Left:
-        return SetLeftVolume(step);
-    case VolumeChannels::Both:
-        return SetBothVolume(step);
-    case VolumeChannels::Right:
-        return SetRightVolume(step);
+    case VolumeChannels::Left: return SetLeftVolume(step);
+    case VolumeChannels::Both: return SetBothVolume(step);
+    case VolumeChannels::Right: return SetRightVolume(step);
     }
     return false;
 }

@@ -28,19 +28,35 @@ constexpr int kBalanceMax = 26;
 enum class VolumeChannels { Left, Both, Right };
 
 // Step of a volume slider position (position div 13).
-constexpr int volumeStep(int sliderPosition) { return sliderPosition / 13; }
+constexpr int volumeStep(int sliderPosition)
+{
+    return sliderPosition / 13;
+}
 // Level of one channel for a step.
-constexpr quint16 channelLevel(int step) { return quint16(step * kVolumeLevelPerStep); }
+constexpr quint16 channelLevel(int step)
+{
+    return quint16(step * kVolumeLevelPerStep);
+}
 // The word for a pair of channel levels.
-constexpr quint32 volumeWord(quint16 left, quint16 right) { return quint32(right) << 16 | left; }
-constexpr quint16 leftLevel(quint32 word) { return quint16(word & 0xFFFFu); }
-constexpr quint16 rightLevel(quint32 word) { return quint16(word >> 16); }
+constexpr quint32 volumeWord(quint16 left, quint16 right)
+{
+    return quint32(right) << 16 | left;
+}
+constexpr quint16 leftLevel(quint32 word)
+{
+    return quint16(word & 0xFFFFu);
+}
+constexpr quint16 rightLevel(quint32 word)
+{
+    return quint16(word >> 16);
+}
 
 // Which channels a balance position selects.
 VolumeChannels balanceChannels(int balance);
 
 // Receives the volume word whenever it changes.
-class VolumeOutput {
+class VolumeOutput
+{
 public:
     virtual ~VolumeOutput() = default;
     virtual void setVolumeWord(quint32 word) = 0;
@@ -48,7 +64,8 @@ public:
 
 // The process-wide volume word and the outputs it is sent to. The media layer's gain is
 // always one of them; the integration adds the audio library's setter.
-class ProcessVolume {
+class ProcessVolume
+{
 public:
     static ProcessVolume &instance();
 

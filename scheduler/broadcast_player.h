@@ -7,7 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-class BroadcastPlayer {
+class BroadcastPlayer
+{
 public:
     virtual ~BroadcastPlayer() = default;
 
@@ -41,7 +42,8 @@ public:
 
 // Lists the files under a folder whose names match one mask ("*.mp3"), recursively,
 // in the order the main player's folder scan gives them.
-class FolderScanner {
+class FolderScanner
+{
 public:
     virtual ~FolderScanner() = default;
     virtual QStringList scan(const QString &folder, const QString &mask) = 0;

@@ -17,7 +17,8 @@
 
 BroadcastScheduler::BroadcastScheduler(TForm1 &form, BroadcastPlayer &player, FolderScanner &scanner,
                                        std::unique_ptr<PowerOff> power)
-    : QObject(&form), power_(power ? std::move(power) : createPowerOff())
+    : QObject(&form),
+      power_(power ? std::move(power) : createPowerOff())
 {
     store_ = std::make_unique<DbhouseScheduleStore>(dbhouse());
     grid_ = std::make_unique<QueryTodayGrid>(form.DBGrid4, dbhouse().qjrjm);
@@ -72,7 +73,8 @@ BroadcastScheduler::BroadcastScheduler(TForm1 &form, BroadcastPlayer &player, Fo
             if (const std::optional<TodayEntry> entry = grid_->currentRow())
                 fillPlayList(*entry, player, *store_, scanner);
         } catch (const std::exception &e) {
-            qWarning().noquote() << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+            qWarning().noquote()
+                << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
         }
     });
 

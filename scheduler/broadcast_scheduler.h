@@ -20,7 +20,8 @@ class ShutdownSequence;
 class DbhouseScheduleStore;
 class QueryTodayGrid;
 
-class BroadcastScheduler : public QObject {
+class BroadcastScheduler : public QObject
+{
     Q_OBJECT
 public:
     // `power` defaults to the implementation the environment asks for (createPowerOff()).

@@ -8,9 +8,7 @@
 TodayEntry todayEntryFromQuery(const TQuery &q, int row)
 {
     const QStringList names = q.fieldNames();
-    auto value = [&](const QString &name) {
-        return names.contains(name) ? q.value(row, name) : QVariant();
-    };
+    auto value = [&](const QString &name) { return names.contains(name) ? q.value(row, name) : QVariant(); };
     TodayEntry e;
     e.iid = value(QStringLiteral("iid")).toInt();
     e.sjmc = value(QStringLiteral("sjmc")).toString();

@@ -11,9 +11,12 @@ class QTableView;
 class TQuery;
 class Tdbhouse;
 
-class DbhouseScheduleStore final : public ScheduleStore {
+class DbhouseScheduleStore final : public ScheduleStore
+{
 public:
-    explicit DbhouseScheduleStore(Tdbhouse &db) : db_(db) {}
+    explicit DbhouseScheduleStore(Tdbhouse &db)
+        : db_(db)
+    {}
     QList<TodayEntry> entriesOf(const QString &sjmc) override;
     std::optional<TodayEntry> entryById(int iid) override;
     void markStartedBefore(const QString &t0) override;
@@ -28,9 +31,13 @@ private:
 
 // Today's grid: the highlighted row is the grid's current row (the operator's choice),
 // else the query's own current row.
-class QueryTodayGrid final : public TodayGrid {
+class QueryTodayGrid final : public TodayGrid
+{
 public:
-    QueryTodayGrid(QTableView *grid, TQuery *qjrjm) : grid_(grid), q_(qjrjm) {}
+    QueryTodayGrid(QTableView *grid, TQuery *qjrjm)
+        : grid_(grid),
+          q_(qjrjm)
+    {}
     std::optional<TodayEntry> currentRow() override;
     void locateIxh(int ixh) override;
     void reopen() override;

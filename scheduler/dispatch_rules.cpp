@@ -73,8 +73,7 @@ QString shortTimeText(int s)
 
 bool isDue(int now, int start, int end, const QString &over, int runningCount)
 {
-    return now >= start && now < end - kStopLeadSeconds && over == QStringLiteral("N")
-        && runningCount == 0;
+    return now >= start && now < end - kStopLeadSeconds && over == QStringLiteral("N") && runningCount == 0;
 }
 
 bool isPast(int now, int end)

@@ -38,7 +38,8 @@ bool isDue(int now, int start, int end, const QString &over, int runningCount);
 // Whether an entry still waiting has been missed entirely: its end time has come.
 bool isPast(int now, int end);
 
-struct PlayModes {
+struct PlayModes
+{
     bool randomMode = false;
     bool loopMode = false;
     friend bool operator==(const PlayModes &, const PlayModes &) = default;

@@ -14,14 +14,15 @@ namespace {
 
 void logIgnored(const char *where, const std::exception &e)
 {
-    qWarning().noquote() << QStringLiteral("chimecast: %1: %2")
-                                .arg(QString::fromLatin1(where), QString::fromUtf8(e.what()));
+    qWarning().noquote()
+        << QStringLiteral("chimecast: %1: %2").arg(QString::fromLatin1(where), QString::fromUtf8(e.what()));
 }
 
 } // namespace
 
 Dispatcher::Dispatcher(DispatcherContext context, QObject *parent)
-    : QObject(parent), c_(std::move(context))
+    : QObject(parent),
+      c_(std::move(context))
 {
     c_.tbf->setInterval(1500);
     c_.tjs->setInterval(500);

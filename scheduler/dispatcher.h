@@ -20,7 +20,8 @@ class QLabel;
 class QTimer;
 class ShutdownSequence;
 
-struct DispatcherContext {
+struct DispatcherContext
+{
     QTimer *tbf = nullptr;  // dispatcher tick, 1500 ms
     QTimer *tjs = nullptr;  // end watcher, 500 ms, armed while a programme runs
     QLabel *lsjb = nullptr; // caption: today's timetable name
@@ -33,7 +34,8 @@ struct DispatcherContext {
     ShutdownSequence *shutdown = nullptr;
 };
 
-class Dispatcher : public QObject {
+class Dispatcher : public QObject
+{
     Q_OBJECT
 public:
     explicit Dispatcher(DispatcherContext context, QObject *parent = nullptr);

@@ -14,7 +14,8 @@
 #include <QVBoxLayout>
 
 MainPlayerBroadcastAdapter::MainPlayerBroadcastAdapter(MainPlayerPanel &panel, StreamPlayer &stream)
-    : panel_(panel), stream_(stream)
+    : panel_(panel),
+      stream_(stream)
 {
     Panel8 = new QWidget(panel.GroupBox1);
     Panel8->setObjectName(QStringLiteral("Panel8"));

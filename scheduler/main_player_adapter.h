@@ -11,7 +11,8 @@ class QLabel;
 class QWidget;
 class StreamPlayer;
 
-class MainPlayerBroadcastAdapter final : public BroadcastPlayer {
+class MainPlayerBroadcastAdapter final : public BroadcastPlayer
+{
 public:
     // Creates Panel8 inside the panel's play-list group box, hidden.
     MainPlayerBroadcastAdapter(MainPlayerPanel &panel, StreamPlayer &stream);
@@ -38,7 +39,8 @@ private:
 };
 
 // The main player's folder scan for one mask ("*.mp3", "*.wav", "*.mid").
-class MediaFolderScanner final : public FolderScanner {
+class MediaFolderScanner final : public FolderScanner
+{
 public:
     QStringList scan(const QString &folder, const QString &mask) override;
 };

@@ -16,7 +16,8 @@
 #include <exception>
 
 ManualOverrides::ManualOverrides(ManualOverridesContext context, QObject *parent)
-    : QObject(parent), c_(std::move(context))
+    : QObject(parent),
+      c_(std::move(context))
 {
     if (!c_.openManualPlayer)
         c_.openManualPlayer = openManualPlayerPlaceholder;

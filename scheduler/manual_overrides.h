@@ -22,12 +22,13 @@ class QTableView;
 class QTimer;
 class QWidget;
 
-struct ManualOverridesContext {
-    QAction *N3 = nullptr;  // "手动播放此节目"
-    QAction *N21 = nullptr; // "停止手动播放节目"
-    QAction *N23 = nullptr; // "人工插播音乐"
-    QAction *N25 = nullptr; // "停止自动播放", ticked while automatic playing is off
-    QTimer *tbf = nullptr;  // the dispatcher's tick
+struct ManualOverridesContext
+{
+    QAction *N3 = nullptr;         // "手动播放此节目"
+    QAction *N21 = nullptr;        // "停止手动播放节目"
+    QAction *N23 = nullptr;        // "人工插播音乐"
+    QAction *N25 = nullptr;        // "停止自动播放", ticked while automatic playing is off
+    QTimer *tbf = nullptr;         // the dispatcher's tick
     QTableView *DBGrid4 = nullptr; // double click opens the entry's path (may be null)
     TodayGrid *grid = nullptr;
     ScheduleStore *store = nullptr;
@@ -40,7 +41,8 @@ struct ManualOverridesContext {
     std::function<void(const QUrl &)> openUrl;
 };
 
-class ManualOverrides : public QObject {
+class ManualOverrides : public QObject
+{
     Q_OBJECT
 public:
     explicit ManualOverrides(ManualOverridesContext context, QObject *parent = nullptr);

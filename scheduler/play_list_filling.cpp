@@ -18,8 +18,7 @@ void appendExisting(BroadcastPlayer &player, const QStringList &paths)
 
 } // namespace
 
-void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store,
-                  FolderScanner &scanner)
+void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner)
 {
     player.clearPlayList();
     const QString &kind = entry.wjbz;

@@ -7,5 +7,4 @@
 #include "scheduler/broadcast_player.h"
 #include "scheduler/schedule_store.h"
 
-void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store,
-                  FolderScanner &scanner);
+void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner);

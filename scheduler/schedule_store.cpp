@@ -26,21 +26,26 @@ void run(QSqlQuery &q)
 namespace {
 
 // Column positions of a result, looked up once per query rather than once per row.
-struct EntryColumns {
+struct EntryColumns
+{
     explicit EntryColumns(const QSqlRecord &r)
-        : iid(r.indexOf(QStringLiteral("iid"))), sjmc(r.indexOf(QStringLiteral("sjmc"))),
-          jmmc(r.indexOf(QStringLiteral("jmmc"))), kssj(r.indexOf(QStringLiteral("kssj"))),
-          jssj(r.indexOf(QStringLiteral("jssj"))), wjpath(r.indexOf(QStringLiteral("wjpath"))),
-          bffs(r.indexOf(QStringLiteral("bffs"))), bfzt(r.indexOf(QStringLiteral("bfzt"))),
-          wjbz(r.indexOf(QStringLiteral("wjbz"))), over(r.indexOf(QStringLiteral("over"))),
-          yldx(r.indexOf(QStringLiteral("yldx"))), ixh(r.indexOf(QStringLiteral("ixh")))
-    {
-    }
+        : iid(r.indexOf(QStringLiteral("iid"))),
+          sjmc(r.indexOf(QStringLiteral("sjmc"))),
+          jmmc(r.indexOf(QStringLiteral("jmmc"))),
+          kssj(r.indexOf(QStringLiteral("kssj"))),
+          jssj(r.indexOf(QStringLiteral("jssj"))),
+          wjpath(r.indexOf(QStringLiteral("wjpath"))),
+          bffs(r.indexOf(QStringLiteral("bffs"))),
+          bfzt(r.indexOf(QStringLiteral("bfzt"))),
+          wjbz(r.indexOf(QStringLiteral("wjbz"))),
+          over(r.indexOf(QStringLiteral("over"))),
+          yldx(r.indexOf(QStringLiteral("yldx"))),
+          ixh(r.indexOf(QStringLiteral("ixh")))
+    {}
     int iid, sjmc, jmmc, kssj, jssj, wjpath, bffs, bfzt, wjbz, over, yldx, ixh;
 };
 
-template<typename ValueAt>
-TodayEntry entryFrom(const EntryColumns &c, ValueAt value)
+template <typename ValueAt> TodayEntry entryFrom(const EntryColumns &c, ValueAt value)
 {
     TodayEntry e;
     e.iid = value(c.iid).toInt();

@@ -14,27 +14,30 @@
 #include <stdexcept>
 
 // One row of today's working table b_sjbjr.
-struct TodayEntry {
+struct TodayEntry
+{
     int iid = 0;
-    QString sjmc;   // timetable name
-    QString jmmc;   // programme name
-    QString kssj;   // start time of day, as stored
-    QString jssj;   // end time of day, as stored
-    QString wjpath; // file, song list name, folder or network address, by wjbz
-    QString bffs;   // play mode
-    QString bfzt;   // play state text
-    QString wjbz;   // kind: "1" file, "2" song list, "3" folder, "4" network address
-    QString over;   // "N" waiting, "Y" done or past
+    QString sjmc;      // timetable name
+    QString jmmc;      // programme name
+    QString kssj;      // start time of day, as stored
+    QString jssj;      // end time of day, as stored
+    QString wjpath;    // file, song list name, folder or network address, by wjbz
+    QString bffs;      // play mode
+    QString bfzt;      // play state text
+    QString wjbz;      // kind: "1" file, "2" song list, "3" folder, "4" network address
+    QString over;      // "N" waiting, "Y" done or past
     double yldx = 100; // volume in percent
-    int ixh = 0;    // position in today's timetable
+    int ixh = 0;       // position in today's timetable
 };
 
-class ScheduleStoreError : public std::runtime_error {
+class ScheduleStoreError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
-class ScheduleStore {
+class ScheduleStore
+{
 public:
     virtual ~ScheduleStore() = default;
     // Today's entries of one timetable, by start time.
@@ -53,9 +56,12 @@ public:
     virtual QStringList songListPaths(const QString &lbmc) = 0;
 };
 
-class SqlScheduleStore final : public ScheduleStore {
+class SqlScheduleStore final : public ScheduleStore
+{
 public:
-    explicit SqlScheduleStore(QSqlDatabase db) : db_(std::move(db)) {}
+    explicit SqlScheduleStore(QSqlDatabase db)
+        : db_(std::move(db))
+    {}
     QList<TodayEntry> entriesOf(const QString &sjmc) override;
     std::optional<TodayEntry> entryById(int iid) override;
     void markStartedBefore(const QString &t0) override;

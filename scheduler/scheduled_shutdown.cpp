@@ -6,9 +6,10 @@
 #include <QDebug>
 
 ShutdownSequence::ShutdownSequence(PowerOff &power, Hooks hooks, QObject *parent)
-    : QObject(parent), power_(power), hooks_(std::move(hooks))
-{
-}
+    : QObject(parent),
+      power_(power),
+      hooks_(std::move(hooks))
+{}
 
 void ShutdownSequence::addTimerToHalt(QTimer *timer)
 {
@@ -39,7 +40,11 @@ void ShutdownSequence::finish()
 
 ScheduledShutdown::ScheduledShutdown(QTimer *tgj, std::function<QDateTime()> now, Settings settings,
                                      ShutdownSequence &sequence, QObject *parent)
-    : QObject(parent), tgj_(tgj), now_(std::move(now)), settings_(std::move(settings)), sequence_(sequence)
+    : QObject(parent),
+      tgj_(tgj),
+      now_(std::move(now)),
+      settings_(std::move(settings)),
+      sequence_(sequence)
 {
     tgj_->setInterval(5000);
     connect(tgj_, &QTimer::timeout, this, &ScheduledShutdown::tgjTimer);
@@ -61,7 +66,8 @@ void ScheduledShutdown::tgjTimer()
         // Keep watching: a corrected time takes effect without a restart.
         if (reportedBadTime_ != offText) {
             reportedBadTime_ = offText;
-            qWarning().noquote() << QStringLiteral("chimecast: shutdown time \"%1\" is not a time of day; no timed shutdown")
+            qWarning().noquote() << QStringLiteral(
+                                        "chimecast: shutdown time \"%1\" is not a time of day; no timed shutdown")
                                         .arg(offText);
         }
         tgj_->start();

@@ -17,12 +17,14 @@
 
 #include <functional>
 
-class ShutdownSequence : public QObject {
+class ShutdownSequence : public QObject
+{
     Q_OBJECT
 public:
     static constexpr int kDefaultWaitMs = 3000;
 
-    struct Hooks {
+    struct Hooks
+    {
         std::function<void()> hideTrayIcon;    // remove the tray icon, show the window again
         std::function<void()> closeMainWindow; // close the main window, ending the program
     };
@@ -53,16 +55,18 @@ private:
 // Shuts the computer down on the first tgj tick in the 15 seconds after strofftime
 // while stroff is "1". The settings are read at every tick, so changes take effect
 // without a restart.
-class ScheduledShutdown : public QObject {
+class ScheduledShutdown : public QObject
+{
     Q_OBJECT
 public:
-    struct Settings {
+    struct Settings
+    {
         std::function<QString()> stroff;     // "1": shut down at the set time
         std::function<QString()> strofftime; // the time, "H:mm:ss"
     };
 
-    ScheduledShutdown(QTimer *tgj, std::function<QDateTime()> now, Settings settings,
-                      ShutdownSequence &sequence, QObject *parent = nullptr);
+    ScheduledShutdown(QTimer *tgj, std::function<QDateTime()> now, Settings settings, ShutdownSequence &sequence,
+                      QObject *parent = nullptr);
 
     void tgjTimer();
 

@@ -25,7 +25,8 @@ QString takeError(GError *err)
 
 } // namespace
 
-StreamPlayer::StreamPlayer(QObject *parent) : QObject(parent)
+StreamPlayer::StreamPlayer(QObject *parent)
+    : QObject(parent)
 {
     poll_.setInterval(250);
     connect(&poll_, &QTimer::timeout, this, &StreamPlayer::poll);
@@ -69,8 +70,8 @@ bool StreamPlayer::play(const QString &url)
         g_error_free(err);
     // Audio only: a stream's video, if any, is not shown.
     GstElement *fakeVideo = gst_element_factory_make("fakesink", nullptr);
-    g_object_set(playbin, "uri", uri.constData(), "audio-sink", sink, "volume",
-                 volumeFromWord(mediaVolumeWord()), nullptr);
+    g_object_set(playbin, "uri", uri.constData(), "audio-sink", sink, "volume", volumeFromWord(mediaVolumeWord()),
+                 nullptr);
     if (fakeVideo)
         g_object_set(playbin, "video-sink", fakeVideo, nullptr);
     if (gst_element_set_state(playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {

@@ -11,7 +11,8 @@
 
 typedef struct _GstElement GstElement;
 
-class StreamPlayer : public QObject {
+class StreamPlayer : public QObject
+{
     Q_OBJECT
 public:
     explicit StreamPlayer(QObject *parent = nullptr);

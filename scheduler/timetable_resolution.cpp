@@ -55,8 +55,7 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
             db.qup->setSql(Sql::deleteToday);
             db.qup->execSql();
 
-            if (!result.holiday && !result.timetableName.isEmpty()
-                && result.timetableName != QStringLiteral("无")) {
+            if (!result.holiday && !result.timetableName.isEmpty() && result.timetableName != QStringLiteral("无")) {
                 jm->close();
                 jm->setSql(Sql::selectTimetableByStart);
                 jm->setParam(QStringLiteral("sjmc"), result.timetableName);
@@ -65,7 +64,8 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
                 TQuery *in = db.qin;
                 in->close();
                 in->setSql(Sql::insertTodayLine1, Sql::insertTodayLine2);
-                static const char *const textColumns[] = {"sjmc", "jmmc", "wjpath", "bfsc", "bffs", "bfzt", "wjbz", "over"};
+                static const char *const textColumns[] = {"sjmc", "jmmc", "wjpath", "bfsc",
+                                                          "bffs", "bfzt", "wjbz",   "over"};
                 for (jm->first(); !jm->eof(); jm->next()) {
                     for (const char *c : textColumns) {
                         const QString col = QString::fromLatin1(c);
@@ -75,8 +75,10 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
                     // Times are re-written in the 'HH:MM:SS' form whatever form they came in.
                     const QTime start = timeFromDb(jm->field(QStringLiteral("kssj")));
                     const QTime end = timeFromDb(jm->field(QStringLiteral("jssj")));
-                    in->setParam(QStringLiteral("kssj"), start.isValid() ? QVariant(start) : jm->field(QStringLiteral("kssj")));
-                    in->setParam(QStringLiteral("jssj"), end.isValid() ? QVariant(end) : jm->field(QStringLiteral("jssj")));
+                    in->setParam(QStringLiteral("kssj"),
+                                 start.isValid() ? QVariant(start) : jm->field(QStringLiteral("kssj")));
+                    in->setParam(QStringLiteral("jssj"),
+                                 end.isValid() ? QVariant(end) : jm->field(QStringLiteral("jssj")));
                     const QVariant volume = jm->field(QStringLiteral("yldx"));
                     in->setParam(QStringLiteral("yldx"), volume.isNull() ? QVariant() : QVariant(volume.toDouble()));
                     in->setParam(QStringLiteral("ixh"), ++counter);
@@ -109,8 +111,7 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
             jm->close();
             jm->setSql(Sql::selectTodayAll);
             jm->open();
-        } catch (const std::exception &) {
-        }
+        } catch (const std::exception &) {}
         throw;
     }
 

@@ -33,5 +33,4 @@ struct ResolutionResult
 // table is changed on a working day (never on a holiday); its errors are ignored.
 // Leaves qjrjm open on all rows of b_sjbjr in start-time order. Throws DbError; on an
 // error b_sjbjr is left as it was before the call.
-ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now,
-                                  const std::function<void()> &stopPlayback = {});
+ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std::function<void()> &stopPlayback = {});

@@ -45,9 +45,9 @@ void highlight(QTableView *view, int row)
 } // namespace
 
 TableViewTodayGrid::TableViewTodayGrid(QTableView *view, std::function<void()> reopenQuery)
-    : view_(view), reopenQuery_(std::move(reopenQuery))
-{
-}
+    : view_(view),
+      reopenQuery_(std::move(reopenQuery))
+{}
 
 std::optional<TodayEntry> TableViewTodayGrid::currentRow()
 {

@@ -10,7 +10,8 @@
 
 class QTableView;
 
-class TodayGrid {
+class TodayGrid
+{
 public:
     virtual ~TodayGrid() = default;
     // The highlighted row; nullopt when the grid's query is closed or has no rows.
@@ -24,7 +25,8 @@ public:
 // TodayGrid over a QTableView whose model is a QSqlQueryModel (directly or behind
 // proxies). `reopenQuery` runs the grid's query again; when empty, the model's own
 // query is executed again.
-class TableViewTodayGrid final : public TodayGrid {
+class TableViewTodayGrid final : public TodayGrid
+{
 public:
     explicit TableViewTodayGrid(QTableView *view, std::function<void()> reopenQuery = {});
     std::optional<TodayEntry> currentRow() override;

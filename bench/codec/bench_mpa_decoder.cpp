@@ -31,9 +31,10 @@ std::vector<uint8_t> load(const std::string &path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-struct Run {
-    double seconds = 0;   // decode time of one pass
-    double audio = 0;     // seconds of audio in one pass
+struct Run
+{
+    double seconds = 0; // decode time of one pass
+    double audio = 0;   // seconds of audio in one pass
     std::vector<int16_t> pcm;
 };
 
@@ -53,11 +54,14 @@ Run decode_ours(const std::vector<uint8_t> &data, double min_time)
         int rate = 0;
         for (;;) {
             int n = mpa_decode_frame(d, mpa_memory_read, &in, pcm, &info);
-            if (n == SV_ERR_INVALID_FRAME) continue;
-            if (n < 0) break;
+            if (n == SV_ERR_INVALID_FRAME)
+                continue;
+            if (n < 0)
+                break;
             samples += n;
             rate = info.out_frequency;
-            if (passes == 0) run.pcm.insert(run.pcm.end(), pcm, pcm + n * info.out_channels);
+            if (passes == 0)
+                run.pcm.insert(run.pcm.end(), pcm, pcm + n * info.out_channels);
         }
         run.audio = rate ? double(samples) / rate : 0;
         passes++;
@@ -94,7 +98,8 @@ Run decode_mpg123(const std::vector<uint8_t> &data, double min_time)
                 mpg123_getformat(mh, &rate, &channels, &enc);
                 continue;
             }
-            if (done && channels == 0) mpg123_getformat(mh, &rate, &channels, &enc);
+            if (done && channels == 0)
+                mpg123_getformat(mh, &rate, &channels, &enc);
             if (done && channels > 0) {
                 samples += long(done) / (2 * channels);
                 if (passes == 0) {
@@ -102,7 +107,8 @@ Run decode_mpg123(const std::vector<uint8_t> &data, double min_time)
                     run.pcm.insert(run.pcm.end(), p, p + done / 2);
                 }
             }
-            if (rc != MPG123_OK) break;
+            if (rc != MPG123_OK)
+                break;
         }
         mpg123_close(mh);
         run.audio = rate ? double(samples) / double(rate) : 0;
@@ -118,9 +124,11 @@ Run decode_mpg123(const std::vector<uint8_t> &data, double min_time)
 // two frames (decoders may differ in what they output for the first frames).
 double rms_at(const std::vector<int16_t> &a, const std::vector<int16_t> &b, size_t off)
 {
-    if (off >= b.size()) return 1e30;
+    if (off >= b.size())
+        return 1e30;
     size_t n = std::min(a.size(), b.size() - off);
-    if (n == 0) return 1e30;
+    if (n == 0)
+        return 1e30;
     double s = 0;
     for (size_t i = 0; i < n; i++) {
         double d = double(a[i]) - double(b[off + i]);
@@ -140,11 +148,12 @@ double rms_difference(const std::vector<int16_t> &a, const std::vector<int16_t> 
 int run_cmd(const std::string &cmd)
 {
     int rc = std::system(cmd.c_str());
-    if (rc != 0) std::fprintf(stderr, "failed: %s\n", cmd.c_str());
+    if (rc != 0)
+        std::fprintf(stderr, "failed: %s\n", cmd.c_str());
     return rc;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -152,18 +161,28 @@ int main(int argc, char **argv)
     std::vector<std::pair<std::string, std::string>> files; // label, path
     fs::path tmp;
     if (argc > 2) {
-        for (int i = 2; i < argc; i++) files.emplace_back(fs::path(argv[i]).filename().string(), argv[i]);
+        for (int i = 2; i < argc; i++)
+            files.emplace_back(fs::path(argv[i]).filename().string(), argv[i]);
     } else {
         char tmpl[] = "/tmp/bench_mpa_XXXXXX";
-        if (!mkdtemp(tmpl)) return 1;
+        if (!mkdtemp(tmpl))
+            return 1;
         tmp = tmpl;
         std::string t = tmp.string();
         // 20 s of stereo: pink noise with different tones per channel (a dense signal)
-        if (run_cmd("sox -q -n -r 44100 -c 2 " + t + "/in.wav synth 20 pinknoise pinknoise vol 0.25 && "
-                    "sox -q -n -r 44100 -c 2 " + t + "/tones.wav synth 20 sine 440 sine 1250 vol 0.3 && "
-                    "sox -q -m " + t + "/in.wav " + t + "/tones.wav " + t + "/mix.wav") != 0)
+        if (run_cmd("sox -q -n -r 44100 -c 2 " + t
+                    + "/in.wav synth 20 pinknoise pinknoise vol 0.25 && "
+                      "sox -q -n -r 44100 -c 2 "
+                    + t
+                    + "/tones.wav synth 20 sine 440 sine 1250 vol 0.3 && "
+                      "sox -q -m "
+                    + t + "/in.wav " + t + "/tones.wav " + t + "/mix.wav")
+            != 0)
             return 1;
-        struct { const char *label, *name, *cmd; } gen[] = {
+        struct
+        {
+            const char *label, *name, *cmd;
+        } gen[] = {
             {"L3 128k CBR stereo 44.1k", "cbr128.mp3", "lame --quiet -b 128 mix.wav cbr128.mp3"},
             {"L3 320k CBR stereo 44.1k", "cbr320.mp3", "lame --quiet -b 320 mix.wav cbr320.mp3"},
             {"L3 VBR -V2 stereo 44.1k", "vbr.mp3", "lame --quiet -V 2 mix.wav vbr.mp3"},
@@ -171,7 +190,8 @@ int main(int argc, char **argv)
             {"L2 192k stereo 44.1k", "l2.mp2", "ffmpeg -loglevel error -y -i mix.wav -c:a mp2 -b:a 192k l2.mp2"},
         };
         for (auto &g : gen) {
-            if (run_cmd("cd " + t + " && " + g.cmd) != 0) return 1;
+            if (run_cmd("cd " + t + " && " + g.cmd) != 0)
+                return 1;
             files.emplace_back(g.label, t + "/" + g.name);
         }
     }
@@ -189,6 +209,7 @@ int main(int argc, char **argv)
         std::printf("%-28s %10.2f %12.0f %12.0f %8.3f %9.3f\n", label.c_str(), ours.audio, ours.audio / ours.seconds,
                     ref.audio / ref.seconds, ours.seconds / ref.seconds, rms_difference(ours.pcm, ref.pcm));
     }
-    if (!tmp.empty()) fs::remove_all(tmp);
+    if (!tmp.empty())
+        fs::remove_all(tmp);
     return 0;
 }

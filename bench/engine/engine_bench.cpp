@@ -33,8 +33,14 @@ int info(sv_module_info *i, int flags)
         i->count = 4608;
     return 0;
 }
-int accept_all(const char *) { return 0; }
-int accept_codec(const char *, const char *) { return 0; }
+int accept_all(const char *)
+{
+    return 0;
+}
+int accept_codec(const char *, const char *)
+{
+    return 0;
+}
 int make(void **instance, const char *, sv_module_entry *, sv_decoder *d)
 {
     g_decoder = d;
@@ -46,13 +52,19 @@ int make_codec(void **instance, const char *, const char *, sv_module_entry *, s
     *instance = d;
     return 0;
 }
-int nothing(void *) { return 0; }
+int nothing(void *)
+{
+    return 0;
+}
 int endless_read(void *, void *buffer, int size)
 {
     std::memset(buffer, 0, static_cast<size_t>(size));
     return size;
 }
-int seek_anywhere(void *, int64_t) { return 0; }
+int seek_anywhere(void *, int64_t)
+{
+    return 0;
+}
 int decode(void *instance, sv_output_block *block, sv_stream_info *)
 {
     auto *d = static_cast<sv_decoder *>(instance);
@@ -138,8 +150,8 @@ void report(const char *what, std::vector<long long> v)
 {
     std::sort(v.begin(), v.end());
     const auto at = [&v](double q) { return v[static_cast<size_t>(q * static_cast<double>(v.size() - 1))] / 1000.0; };
-    std::printf("%-34s median %8.1f us   p90 %8.1f us   p99 %8.1f us   (%zu runs)\n", what, at(0.5), at(0.9),
-                at(0.99), v.size());
+    std::printf("%-34s median %8.1f us   p90 %8.1f us   p99 %8.1f us   (%zu runs)\n", what, at(0.5), at(0.9), at(0.99),
+                v.size());
 }
 
 } // namespace

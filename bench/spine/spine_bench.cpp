@@ -145,7 +145,8 @@ int main(int argc, char *argv[])
         std::vector<Sample> samples;
         for (int i = 0; i < runs; ++i)
             samples.push_back(startUp(home, s.newDay));
-        report(qPrintable(QStringLiteral("start-up to shown main window (%1)").arg(QString::fromUtf8(s.name))), samples);
+        report(qPrintable(QStringLiteral("start-up to shown main window (%1)").arg(QString::fromUtf8(s.name))),
+               samples);
     }
 
     destroyDbhouse();

@@ -83,7 +83,8 @@ typedef void (*sv_present_fn)(void *user, const uint32_t *pixels, int width, int
  * valid until that instance is released (by the next svInitMp3() that succeeds, by
  * svFreeMp3(), or at process exit). A NULL `present` means no picture is made.
  */
-typedef struct sv_panel {
+typedef struct sv_panel
+{
     sv_present_fn present;
     void *user;
 } sv_panel;

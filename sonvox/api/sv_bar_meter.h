@@ -11,11 +11,12 @@
 
 namespace sonvox {
 
-struct Bar {
+struct Bar
+{
     unsigned width = 8;
     unsigned level = 0;
     unsigned maximum = 64;
-    unsigned fall = 0;       // frames since the peak was last raised
+    unsigned fall = 0; // frames since the peak was last raised
     unsigned peak = 0;
     unsigned peakHeight = 3; // height of the peak mark in pixels
 
@@ -24,7 +25,8 @@ struct Bar {
     void update(unsigned value);
 };
 
-class BarMeter {
+class BarMeter
+{
 public:
     static constexpr uint32_t kBarColour = 0x00FF00;
     static constexpr uint32_t kPeakColour = 0xFF8080;
@@ -42,6 +44,6 @@ private:
     unsigned gap_;
 };
 
-}  // namespace sonvox
+} // namespace sonvox
 
 #endif

@@ -13,14 +13,16 @@
 
 namespace sonvox {
 
-class DibSurface {
+class DibSurface
+{
 public:
     // Largest width or height accepted; larger sizes make the view fail to be created.
     static constexpr int kMaxSide = 8192;
 
     DibSurface(const sv_panel &panel, int width, int height);
 
-    static bool validSize(int width, int height) {
+    static bool validSize(int width, int height)
+    {
         return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
     }
 
@@ -46,6 +48,6 @@ private:
     std::vector<uint32_t> pixels_;
 };
 
-}  // namespace sonvox
+} // namespace sonvox
 
 #endif

@@ -14,16 +14,18 @@ namespace {
 std::mutex apiLock;
 sonvox::Mp3Player *current = nullptr;
 
-bool versionMatches() {
+bool versionMatches()
+{
     const int v = sv_version(2);
     return ((v >> 16) & 0xFF) == 3 && ((v >> 8) & 0xFF) == 8;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
-SONVOX_API int svInitMp3(void *, const sv_panel *panel, int width, int height, int bands) {
+SONVOX_API int svInitMp3(void *, const sv_panel *panel, int width, int height, int bands)
+{
     if (!versionMatches()) {
         std::fputs("MP3 Error: SONVOX DLL API version mismatch\n", stderr);
         return 0;
@@ -35,7 +37,8 @@ SONVOX_API int svInitMp3(void *, const sv_panel *panel, int width, int height, i
         return 0;
     }
     std::lock_guard<std::mutex> lock(apiLock);
-    if (fresh->create() < 0) return 0;  // the current instance stays as it was
+    if (fresh->create() < 0)
+        return 0; // the current instance stays as it was
     // The instance this one replaces is released: the caller has stopped it, and one
     // instance per track must not pile up threads over a day.
     delete current;
@@ -43,47 +46,63 @@ SONVOX_API int svInitMp3(void *, const sv_panel *panel, int width, int height, i
     return 1;
 }
 
-SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds) {
+SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds)
+{
     std::lock_guard<std::mutex> lock(apiLock);
     if (!current) {
-        if (frequency) *frequency = 0;
-        if (seconds) *seconds = 0;
+        if (frequency)
+            *frequency = 0;
+        if (seconds)
+            *seconds = 0;
         return;
     }
     current->info(file, frequency, seconds);
 }
 
-SONVOX_API int svPlayMp3(const char *file) {
+SONVOX_API int svPlayMp3(const char *file)
+{
     std::lock_guard<std::mutex> lock(apiLock);
-    if (!current || !file) return 0;
+    if (!current || !file)
+        return 0;
     return current->play(file);
 }
 
-SONVOX_API int svStopMp3(void) {
+SONVOX_API int svStopMp3(void)
+{
     std::lock_guard<std::mutex> lock(apiLock);
     return current ? current->stop() : 0;
 }
 
-SONVOX_API int svPauseMp3(void) {
+SONVOX_API int svPauseMp3(void)
+{
     std::lock_guard<std::mutex> lock(apiLock);
     return current ? current->pause() : 0;
 }
 
-SONVOX_API int svResumeMp3(void) {
+SONVOX_API int svResumeMp3(void)
+{
     std::lock_guard<std::mutex> lock(apiLock);
     return current ? current->resume() : 0;
 }
 
-SONVOX_API void svFreeMp3(void) {
+SONVOX_API void svFreeMp3(void)
+{
     std::lock_guard<std::mutex> lock(apiLock);
-    if (!current) return;
+    if (!current)
+        return;
     current->stop();
-    delete current;  // waits for the engine's threads
+    delete current; // waits for the engine's threads
     current = nullptr;
 }
 
-SONVOX_API void svSetVolume(uint32_t word) { sv_volume_word_set(word); }
+SONVOX_API void svSetVolume(uint32_t word)
+{
+    sv_volume_word_set(word);
+}
 
-SONVOX_API uint32_t svGetVolume(void) { return sv_volume_word_get(); }
+SONVOX_API uint32_t svGetVolume(void)
+{
+    return sv_volume_word_get();
+}
 
-}  // extern "C"
+} // extern "C"

@@ -8,34 +8,45 @@ namespace sonvox {
 
 // ---- PlayerClient ----
 
-PlayerClient::~PlayerClient() { shutDown(); }
+PlayerClient::~PlayerClient()
+{
+    shutDown();
+}
 
-int PlayerClient::start() {
-    if (control_) return 0;
+int PlayerClient::start()
+{
+    if (control_)
+        return 0;
     return sv_engine_start(&control_, sv_builtin_start_list());
 }
 
-void PlayerClient::shutDown() {
-    if (!control_) return;
+void PlayerClient::shutDown()
+{
+    if (!control_)
+        return;
     sv_engine_stop(control_);
-    sv_engine_free(control_);  // drops what is still queued
+    sv_engine_free(control_); // drops what is still queued
     control_ = nullptr;
 }
 
-int PlayerClient::pump(int timeoutMs) {
-    if (!control_) return 0;
+int PlayerClient::pump(int timeoutMs)
+{
+    if (!control_)
+        return 0;
     sv_notification n{};
-    if (sv_client_next(control_, &n, timeoutMs) != 1) return 0;
+    if (sv_client_next(control_, &n, timeoutMs) != 1)
+        return 0;
     dispatch(n);
     return 1;
 }
 
-void PlayerClient::drain() {
-    while (pump(0) == 1) {
-    }
+void PlayerClient::drain()
+{
+    while (pump(0) == 1) {}
 }
 
-void PlayerClient::dispatch(const sv_notification &n) {
+void PlayerClient::dispatch(const sv_notification &n)
+{
     switch (n.code) {
     case SV_NOTE_READY: onReady(); break;
     case SV_NOTE_ACK: onAck(n.n[0]); break;
@@ -91,7 +102,7 @@ void PlayerClient::dispatch(const sv_notification &n) {
     case SV_NOTE_FEEDBACK_STATE: onFeedbackState(n.n[0]); break;
     case SV_NOTE_FEEDBACK_NAME: onFeedbackName(n.s[0]); break;
     case SV_NOTE_FEEDBACK_ENV_INT: onFeedbackEnvironmentInt(n.s[0], n.n[0]); break;
-    default: break;  // codes without a handler (96, 98, 100, 157..159) are never sent
+    default: break; // codes without a handler (96, 98, 100, 157..159) are never sent
     }
 }
 
@@ -101,36 +112,43 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int remainingMs(Clock::time_point deadline) {
+int remainingMs(Clock::time_point deadline)
+{
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-}  // namespace
+} // namespace
 
 Mp3Player::Mp3Player(const sv_panel *panel, int width, int height, int bands)
-    : panelId_(sv_panel_table_add(panel, width, height, bands)) {}
+    : panelId_(sv_panel_table_add(panel, width, height, bands))
+{}
 
-Mp3Player::~Mp3Player() {
-    shutDown();  // the feedback thread, and with it every view, ends here
-    if (panelId_) sv_panel_table_remove(panelId_);
+Mp3Player::~Mp3Player()
+{
+    shutDown(); // the feedback thread, and with it every view, ends here
+    if (panelId_)
+        sv_panel_table_remove(panelId_);
 }
 
-int Mp3Player::create() {
+int Mp3Player::create()
+{
     const int rc = start();
-    if (rc < 0) return rc;
+    if (rc < 0)
+        return rc;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReadyWaitMs);
-    while (!ready_ && pump(remainingMs(deadline)) == 1) {
-    }
+    while (!ready_ && pump(remainingMs(deadline)) == 1) {}
     return 0;
 }
 
-void Mp3Player::onReady() {
+void Mp3Player::onReady()
+{
     ready_ = true;
     sv_engine *c = control();
     // Close the sound device whenever playback is stopped.
     sv_send_int(c, SV_CMD_SET_PLAYER_MODE, SV_MODE_CLOSE_ON_STOP);
-    if (!panelId_) return;  // no panel: no feedback events, no view
+    if (!panelId_)
+        return; // no panel: no feedback events, no view
     sv_send_int(c, SV_CMD_SET_FEEDBACK_RATE, 100);
     sv_send_name_int(c, SV_CMD_SET_FEEDBACK_ENV_INT, SV_FEEDBACK_WINDOW_VARIABLE, panelId_);
     char module[64];
@@ -140,80 +158,102 @@ void Mp3Player::onReady() {
     sv_send_none(c, SV_CMD_FEEDBACK_START);
 }
 
-void Mp3Player::onAck(int command) {
-    if (command != SV_CMD_INPUT_OPEN) return;
+void Mp3Player::onAck(int command)
+{
+    if (command != SV_CMD_INPUT_OPEN)
+        return;
     ++opensAnswered_;
     lastOpenResult_ = 0;
 }
 
-void Mp3Player::onNack(int command, int error) {
-    if (command != SV_CMD_INPUT_OPEN) return;
+void Mp3Player::onNack(int command, int error)
+{
+    if (command != SV_CMD_INPUT_OPEN)
+        return;
     ++opensAnswered_;
     lastOpenResult_ = error < 0 ? error : SV_ERR_INTERNAL;
 }
 
-void Mp3Player::onPlayerState(int state) {
-    if (state >= SV_STATE_STOPPED && state <= SV_STATE_END_OF_STREAM) state_ = state;
+void Mp3Player::onPlayerState(int state)
+{
+    if (state >= SV_STATE_STOPPED && state <= SV_STATE_END_OF_STREAM)
+        state_ = state;
 }
 
-void Mp3Player::onInputState(int closed) {
+void Mp3Player::onInputState(int closed)
+{
     // A newly opened input comes before its own stream reports: forget the last file's
     // values, so that a file that reports nothing reads as 0 rather than as its
     // predecessor.
-    if (closed == 0) frequency_ = duration_ = 0;
+    if (closed == 0)
+        frequency_ = duration_ = 0;
 }
 
-void Mp3Player::onDuration(int seconds) { duration_ = seconds; }
+void Mp3Player::onDuration(int seconds)
+{
+    duration_ = seconds;
+}
 
-void Mp3Player::onStreamParameters(int frequency, int, int) { frequency_ = frequency; }
+void Mp3Player::onStreamParameters(int frequency, int, int)
+{
+    frequency_ = frequency;
+}
 
-int Mp3Player::postOpen(const char *file) {
+int Mp3Player::postOpen(const char *file)
+{
     const int rc = sv_send_string(control(), SV_CMD_INPUT_OPEN, file);
-    if (rc == 0) ++opensPosted_;
+    if (rc == 0)
+        ++opensPosted_;
     return rc;
 }
 
-void Mp3Player::info(const char *file, int *frequency, int *seconds) {
+void Mp3Player::info(const char *file, int *frequency, int *seconds)
+{
     int hz = 0, secs = 0;
     drain();
     if (file && control() && postOpen(file) == 0) {
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kInfoWaitMs);
         // Every open posted so far must be answered: the answer to this one comes last.
-        while (opensAnswered_ < opensPosted_ && pump(remainingMs(deadline)) == 1) {
-        }
+        while (opensAnswered_ < opensPosted_ && pump(remainingMs(deadline)) == 1) {}
         // The stream parameters of a file that is already playing may follow its first
         // decoded block rather than the open.
-        while (opensAnswered_ == opensPosted_ && lastOpenResult_ == 0 && frequency_ == 0 &&
-               state_ == SV_STATE_PLAYING && pump(remainingMs(deadline)) == 1) {
-        }
+        while (opensAnswered_ == opensPosted_ && lastOpenResult_ == 0 && frequency_ == 0 && state_ == SV_STATE_PLAYING
+               && pump(remainingMs(deadline)) == 1) {}
         if (opensAnswered_ == opensPosted_ && lastOpenResult_ == 0) {
             hz = frequency_;
             secs = duration_;
         }
     }
-    if (frequency) *frequency = hz;
-    if (seconds) *seconds = secs;
+    if (frequency)
+        *frequency = hz;
+    if (seconds)
+        *seconds = secs;
 }
 
-int Mp3Player::play(const char *file) {
+int Mp3Player::play(const char *file)
+{
     drain();
-    if (postOpen(file) < 0) return 0;
+    if (postOpen(file) < 0)
+        return 0;
     return sv_send_none(control(), SV_CMD_PLAY) < 0 ? 0 : 1;
 }
 
-int Mp3Player::stop() {
+int Mp3Player::stop()
+{
     drain();
     return sv_send_none(control(), SV_CMD_STOP);
 }
 
-int Mp3Player::pause() {
+int Mp3Player::pause()
+{
     drain();
     return sv_send_none(control(), SV_CMD_PAUSE);
 }
 
-int Mp3Player::resume() {
+int Mp3Player::resume()
+{
     drain();
     return sv_send_none(control(), SV_CMD_PLAY);
 }
 
-}  // namespace sonvox
+} // namespace sonvox

@@ -14,7 +14,8 @@
 
 namespace sonvox {
 
-class PlayerClient {
+class PlayerClient
+{
 public:
     PlayerClient() = default;
     PlayerClient(const PlayerClient &) = delete;
@@ -86,7 +87,8 @@ private:
 
 // The player instance of the exported API: one engine, the panel it draws into, and
 // what the engine has reported about the current file.
-class Mp3Player : public PlayerClient {
+class Mp3Player : public PlayerClient
+{
 public:
     // Time svGetMp3Info waits for the player to answer an input open.
     static constexpr int kInfoWaitMs = 2000;
@@ -122,11 +124,11 @@ protected:
 private:
     int postOpen(const char *file);
 
-    int panelId_ = 0;     // 0: no picture
-    bool ready_ = false;  // notification 73 handled
+    int panelId_ = 0;    // 0: no picture
+    bool ready_ = false; // notification 73 handled
     int state_ = SV_STATE_STOPPED;
-    int frequency_ = 0;   // Hz, from the latest stream parameters
-    int duration_ = 0;    // whole seconds, from the latest duration report
+    int frequency_ = 0; // Hz, from the latest stream parameters
+    int duration_ = 0;  // whole seconds, from the latest duration report
     // Input opens posted and answered (ack or nack of command 8), and the answer to the
     // latest one (0 or its error).
     long opensPosted_ = 0;
@@ -134,6 +136,6 @@ private:
     int lastOpenResult_ = 0;
 };
 
-}  // namespace sonvox
+} // namespace sonvox
 
 #endif

@@ -11,7 +11,8 @@
 
 namespace {
 
-struct PanelEntry {
+struct PanelEntry
+{
     sv_panel panel;
     int width, height, bands;
 };
@@ -22,57 +23,72 @@ std::mutex panelLock;
 std::map<int, PanelEntry> panels;
 int nextPanelId = 1;
 
-bool findPanel(int id, PanelEntry *out) {
+bool findPanel(int id, PanelEntry *out)
+{
     std::lock_guard<std::mutex> lock(panelLock);
     auto it = panels.find(id);
-    if (it == panels.end()) return false;
+    if (it == panels.end())
+        return false;
     *out = it->second;
     return true;
 }
 
 const char *const kHandlerNames[] = {"sample-spectrum", "sample-vu", "sample-oscilloscope"};
 
-void copyText(char *dst, const char *src) {
+void copyText(char *dst, const char *src)
+{
     std::snprintf(dst, SV_NAME_MAX, "%s", src);
 }
 
-int probe(const char *name) {
-    if (!name) return -1;
+int probe(const char *name)
+{
+    if (!name)
+        return -1;
     // Prefix matches, so "sample-spectrum-32" probes as the spectrum module; new()
     // then wants the exact name.
     for (const char *h : kHandlerNames)
-        if (std::strncmp(name, h, std::strlen(h)) == 0) return 0;
+        if (std::strncmp(name, h, std::strlen(h)) == 0)
+            return 0;
     return -1;
 }
 
-int info(sv_module_info *record, int flags) {
-    if (!record) return SV_ERR_INVALID_PARAMETERS;
+int info(sv_module_info *record, int flags)
+{
+    if (!record)
+        return SV_ERR_INVALID_PARAMETERS;
     if (flags & SV_INFO_NAME) {
         copyText(record->name, "Sample Feedback Module");
         copyText(record->description, "Version 1.0");
         record->flags = 0;
     }
-    if (flags & SV_INFO_DEVICE_COUNT) record->count = 1;
+    if (flags & SV_INFO_DEVICE_COUNT)
+        record->count = 1;
     if ((flags & SV_INFO_DEVICE) && !(flags & SV_INFO_NAME)) {
-        if (record->count < 0 || record->count > 2) return SV_ERR_INVALID_PARAMETERS;
+        if (record->count < 0 || record->count > 2)
+            return SV_ERR_INVALID_PARAMETERS;
         copyText(record->name, kHandlerNames[record->count]);
         copyText(record->description, "sample feedback handler");
     }
     return 0;
 }
 
-int create(void **instance, const char *name, sv_module_entry *, void *, const sv_feedback_env *env) {
-    if (!instance || !name || !env || !env->get_int) return SV_ERR_INVALID_PARAMETERS;
+int create(void **instance, const char *name, sv_module_entry *, void *, const sv_feedback_env *env)
+{
+    if (!instance || !name || !env || !env->get_int)
+        return SV_ERR_INVALID_PARAMETERS;
     *instance = nullptr;
     int id = 0;
     const int rc = env->get_int(env->context, SV_FEEDBACK_WINDOW_VARIABLE, &id);
-    if (rc < 0) return rc;
+    if (rc < 0)
+        return rc;
     PanelEntry entry;
-    if (!findPanel(id, &entry)) return SV_ERR_INVALID_PARAMETERS;
+    if (!findPanel(id, &entry))
+        return SV_ERR_INVALID_PARAMETERS;
     try {
         std::unique_ptr<sonvox::FeedbackView> view =
             sonvox::makeView(name, entry.panel, entry.width, entry.height, entry.bands);
-        if (!view) return -1;
+        if (!view)
+            return -1;
         *instance = view.release();
     } catch (const std::bad_alloc &) {
         return SV_ERR_OUT_OF_MEMORY;
@@ -80,15 +96,21 @@ int create(void **instance, const char *name, sv_module_entry *, void *, const s
     return 0;
 }
 
-int destroy(void *instance) {
+int destroy(void *instance)
+{
     delete static_cast<sonvox::FeedbackView *>(instance);
     return 0;
 }
 
-int startStop(void *) { return 0; }
+int startStop(void *)
+{
+    return 0;
+}
 
-int event(void *instance, const sv_feedback_event *e) {
-    if (!instance || !e) return SV_ERR_INVALID_PARAMETERS;
+int event(void *instance, const sv_feedback_event *e)
+{
+    if (!instance || !e)
+        return SV_ERR_INVALID_PARAMETERS;
     try {
         static_cast<sonvox::FeedbackView *>(instance)->draw(*e);
     } catch (const std::bad_alloc &) {
@@ -97,9 +119,10 @@ int event(void *instance, const sv_feedback_event *e) {
     return 0;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int sv_sample_feedback_register(void *descriptor) {
+extern "C" int sv_sample_feedback_register(void *descriptor)
+{
     auto *d = static_cast<sv_feedback_module *>(descriptor);
     d->version = SV_FEEDBACK_INTERFACE_VERSION;
     d->probe = probe;
@@ -113,20 +136,24 @@ extern "C" int sv_sample_feedback_register(void *descriptor) {
     return 0;
 }
 
-extern "C" int sv_panel_table_add(const sv_panel *panel, int width, int height, int bands) {
-    if (!panel || !panel->present) return 0;
+extern "C" int sv_panel_table_add(const sv_panel *panel, int width, int height, int bands)
+{
+    if (!panel || !panel->present)
+        return 0;
     std::lock_guard<std::mutex> lock(panelLock);
     const int id = nextPanelId++;
-    if (nextPanelId <= 0) nextPanelId = 1;  // wraps after 2^31 instances
+    if (nextPanelId <= 0)
+        nextPanelId = 1; // wraps after 2^31 instances
     try {
         panels[id] = PanelEntry{*panel, width, height, bands};
     } catch (const std::bad_alloc &) {
-        return 0;  // no picture, playback unaffected
+        return 0; // no picture, playback unaffected
     }
     return id;
 }
 
-extern "C" void sv_panel_table_remove(int id) {
+extern "C" void sv_panel_table_remove(int id)
+{
     std::lock_guard<std::mutex> lock(panelLock);
     panels.erase(id);
 }

@@ -8,8 +8,8 @@
 
 namespace sonvox::spectrum {
 
-constexpr int kTableSize = 1024;  // window and sine table length; largest transform
-constexpr int kLevels = 256;      // entries of the level table
+constexpr int kTableSize = 1024; // window and sine table length; largest transform
+constexpr int kLevels = 256;     // entries of the level table
 
 // Four-term Blackman-Harris window over 1024 points, scaled to 65535.
 const int32_t *window();
@@ -20,7 +20,8 @@ const uint32_t *levelTable();
 
 bool isPowerOfTwo(int n);
 
-struct Complex {
+struct Complex
+{
     int32_t re = 0;
     int32_t im = 0;
 };
@@ -43,6 +44,6 @@ std::vector<int> binLevels(const std::vector<Complex> &data);
 // Linear interpolation of `levels` onto `count` values; equal sizes copy.
 std::vector<int> stretch(const std::vector<int> &levels, int count);
 
-}  // namespace sonvox::spectrum
+} // namespace sonvox::spectrum
 
 #endif

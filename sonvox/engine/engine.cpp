@@ -78,12 +78,17 @@ namespace {
 bool essential(int code)
 {
     switch (code) {
-    case SV_NOTE_READY: case SV_NOTE_ACK: case SV_NOTE_NACK: case SV_NOTE_EXITED:
-    case SV_NOTE_PLAYER_STATE: case SV_NOTE_CONTENT_TYPE: case SV_NOTE_DURATION:
-    case SV_NOTE_STREAM_PARAMETERS: case SV_NOTE_STREAM_PROPERTIES: case SV_NOTE_ERROR:
-        return true;
-    default:
-        return false;
+    case SV_NOTE_READY:
+    case SV_NOTE_ACK:
+    case SV_NOTE_NACK:
+    case SV_NOTE_EXITED:
+    case SV_NOTE_PLAYER_STATE:
+    case SV_NOTE_CONTENT_TYPE:
+    case SV_NOTE_DURATION:
+    case SV_NOTE_STREAM_PARAMETERS:
+    case SV_NOTE_STREAM_PROPERTIES:
+    case SV_NOTE_ERROR: return true;
+    default: return false;
     }
 }
 
@@ -105,8 +110,9 @@ void ClientQueue::push(Message &&m)
             }
         }
         // At most one position and one timecode wait: the newest replaces the older.
-        auto *pending = code == SV_NOTE_POSITION ? &pending_position_
-                        : code == SV_NOTE_TIMECODE ? &pending_timecode_ : nullptr;
+        auto *pending = code == SV_NOTE_POSITION   ? &pending_position_
+                        : code == SV_NOTE_TIMECODE ? &pending_timecode_
+                                                   : nullptr;
         if (pending != nullptr && *pending != queue_.end()) {
             queue_.erase(*pending);
             ++dropped_;
@@ -222,12 +228,13 @@ void EngineShared::notify_simple(int code, int a, int b)
 } // namespace sv
 
 // The control handle.
-struct sv_engine {
+struct sv_engine
+{
     std::shared_ptr<sv::EngineShared> shared;
     std::thread player;
     std::thread feedback;
     bool stopped = false;
-    sv::Receiver receiver;  // the client's, for sv_client_next
+    sv::Receiver receiver; // the client's, for sv_client_next
 };
 
 using sv::EngineShared;
@@ -558,10 +565,14 @@ int sv_engine_get_priority(sv_engine *control, int which)
     const int nice_value = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (nice_value == -1 && errno != 0)
         return -1;
-    if (nice_value >= 15) return 0;
-    if (nice_value > 0) return 1;
-    if (nice_value == 0) return 2;
-    if (nice_value > -10) return 3;
+    if (nice_value >= 15)
+        return 0;
+    if (nice_value > 0)
+        return 1;
+    if (nice_value == 0)
+        return 2;
+    if (nice_value > -10)
+        return 3;
     return 4;
 }
 
@@ -572,16 +583,35 @@ int sv_register_module(sv_decoder *decoder, sv_module_kind kind, const char *nam
     return sv::register_on_player(decoder, kind, name, position);
 }
 
-__attribute__((weak)) int sv_file_input_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
-__attribute__((weak)) int sv_network_input_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
-__attribute__((weak)) int sv_file_output_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
-__attribute__((weak)) int sv_alsa_output_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
-__attribute__((weak)) int sv_mpeg_codec_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
-__attribute__((weak)) int sv_wave_codec_register(void *) { return SV_ERR_PLUGIN_NOT_FOUND; }
+__attribute__((weak)) int sv_file_input_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
+__attribute__((weak)) int sv_network_input_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
+__attribute__((weak)) int sv_file_output_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
+__attribute__((weak)) int sv_alsa_output_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
+__attribute__((weak)) int sv_mpeg_codec_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
+__attribute__((weak)) int sv_wave_codec_register(void *)
+{
+    return SV_ERR_PLUGIN_NOT_FOUND;
+}
 
 int sv_builtin_init_hook(void *, sv_engine *, sv_decoder *decoder)
 {
-    const struct {
+    const struct
+    {
         sv_module_kind kind;
         sv_module_register_fn fn;
     } builtin[] = {

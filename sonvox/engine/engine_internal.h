@@ -20,9 +20,12 @@
 namespace sv {
 
 // A thread's incoming queue: bounded, many posters, one taker.
-class MessageQueue {
+class MessageQueue
+{
 public:
-    explicit MessageQueue(size_t capacity) : capacity_(capacity) {}
+    explicit MessageQueue(size_t capacity)
+        : capacity_(capacity)
+    {}
 
     // false when the queue is full or closed.
     bool try_push(Message &&m);
@@ -44,7 +47,8 @@ private:
 int post_with_retry(MessageQueue &queue, Message &&m);
 
 // The client's notification queue (see sv_client_next for its bounds).
-class ClientQueue {
+class ClientQueue
+{
 public:
     static constexpr size_t kSoftLimit = 1024;
     static constexpr size_t kHardLimit = 65536;
@@ -67,7 +71,8 @@ private:
 };
 
 // Time on the monotonic clock as seconds and microseconds.
-struct TimeStamp {
+struct TimeStamp
+{
     int64_t sec = 0;
     int64_t usec = 0;
     int64_t total_us() const { return sec * 1000000 + usec; }
@@ -77,7 +82,8 @@ TimeStamp now();
 
 // What the two engine threads and the client hold together. Fields are written before
 // the threads start or are atomic.
-struct EngineShared {
+struct EngineShared
+{
     MessageQueue player_queue{4096};
     MessageQueue feedback_queue{4096};
     ClientQueue client;
@@ -86,7 +92,7 @@ struct EngineShared {
     sv_hook loader_hook{nullptr, nullptr};
     sv_engine *control = nullptr;
 
-    std::atomic<int> notification_mask{-1};  // written by the player
+    std::atomic<int> notification_mask{-1}; // written by the player
     std::atomic<int> player_tid{0};
     std::atomic<int> feedback_tid{0};
 
@@ -110,18 +116,18 @@ struct EngineShared {
 int notification_mask_bit(int code);
 
 // Thread bodies.
-void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *start_list,
-                 std::promise<int> *started);
+void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *start_list, std::promise<int> *started);
 void feedback_main(std::shared_ptr<EngineShared> shared, std::promise<int> *started);
 
 // Module registration shared by both threads.
 struct Registry;
-struct RegistrationContext {
+struct RegistrationContext
+{
     EngineShared *shared;
-    sv_decoder *decoder;  // NULL on the feedback thread
+    sv_decoder *decoder; // NULL on the feedback thread
 };
-int register_into(Registry &registry, const RegistrationContext &ctx, sv_module_kind kind,
-                  const char *name, int position);
+int register_into(Registry &registry, const RegistrationContext &ctx, sv_module_kind kind, const char *name,
+                  int position);
 
 int current_tid();
 

@@ -3,7 +3,8 @@
 
 namespace {
 
-struct ErrorText {
+struct ErrorText
+{
     int code;
     const char *text;
 };

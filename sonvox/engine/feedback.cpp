@@ -11,9 +11,11 @@ namespace sv {
 
 namespace {
 
-class Feedback {
+class Feedback
+{
 public:
-    explicit Feedback(EngineShared *shared) : shared_(shared)
+    explicit Feedback(EngineShared *shared)
+        : shared_(shared)
     {
         env_ = sv_props_new();
         callbacks_.context = this;
@@ -57,26 +59,16 @@ public:
         if (receiver_.decode(msg, m) < 0)
             return true;
         switch (m.code) {
-        case SV_CMD_FEEDBACK_EXIT:
-            return false;
-        case SV_CMD_SYNC:
-            return true;
-        case 131:
-            queue_.pause(TimeStamp{m.n[0], m.n[1]}.total_us());
-            return true;
-        case 132:
-            queue_.resume(TimeStamp{m.n[0], m.n[1]}.total_us());
-            return true;
-        case 133:
-            queue_.flush();
-            return true;
-        case 135:
-            queue_.add(TimeStamp{m.n[0], m.n[1]}.total_us(), m.n[2], m.n[3], m.n[4], m.data, m.size);
-            return true;
-        case 136: case 137: case 138:
-            return true;
-        default:
-            break;
+        case SV_CMD_FEEDBACK_EXIT: return false;
+        case SV_CMD_SYNC: return true;
+        case 131: queue_.pause(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
+        case 132: queue_.resume(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
+        case 133: queue_.flush(); return true;
+        case 135: queue_.add(TimeStamp{m.n[0], m.n[1]}.total_us(), m.n[2], m.n[3], m.n[4], m.data, m.size); return true;
+        case 136:
+        case 137:
+        case 138: return true;
+        default: break;
         }
         const int r = command(m);
         if (r == 0)
@@ -116,8 +108,7 @@ private:
     {
         switch (m.code) {
         case SV_CMD_REGISTER_FEEDBACK: {
-            const int r = register_into(registry_, RegistrationContext{shared_, nullptr}, SV_KIND_FEEDBACK,
-                                        m.s[0], 0);
+            const int r = register_into(registry_, RegistrationContext{shared_, nullptr}, SV_KIND_FEEDBACK, m.s[0], 0);
             return r < 0 ? r : 0;
         }
         case SV_CMD_QUERY_FEEDBACK: {
@@ -167,12 +158,9 @@ private:
                 return SV_ERR_PLUGIN_NOT_FOUND;
             selected_id_ = m.n[0];
             return name_.empty() ? 0 : recreate();
-        case SV_CMD_SET_FEEDBACK_ENV_INT:
-            return sv_props_set_int(env_, m.s[0], m.n[0]);
-        case SV_CMD_SET_FEEDBACK_ENV_STRING:
-            return sv_props_set_string(env_, m.s[0], m.s[1]);
-        case SV_CMD_UNSET_FEEDBACK_ENV:
-            return sv_props_unset(env_, m.s[0]);
+        case SV_CMD_SET_FEEDBACK_ENV_INT: return sv_props_set_int(env_, m.s[0], m.n[0]);
+        case SV_CMD_SET_FEEDBACK_ENV_STRING: return sv_props_set_string(env_, m.s[0], m.s[1]);
+        case SV_CMD_UNSET_FEEDBACK_ENV: return sv_props_unset(env_, m.s[0]);
         case SV_CMD_GET_FEEDBACK_ENV_INT: {
             int value = 0;
             const int r = sv_props_get_int(env_, m.s[0], &value);
@@ -197,8 +185,7 @@ private:
             shared_->notify(out);
             return 0;
         }
-        default:
-            return SV_ERR_INVALID_PARAMETERS;
+        default: return SV_ERR_INVALID_PARAMETERS;
         }
     }
 

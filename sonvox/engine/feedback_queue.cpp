@@ -14,8 +14,8 @@ FeedbackQueue::~FeedbackQueue()
     delete handed_;
 }
 
-int FeedbackQueue::add(int64_t time_us, int frequency, int channels, int samples_per_channel,
-                       const void *samples, int size)
+int FeedbackQueue::add(int64_t time_us, int frequency, int channels, int samples_per_channel, const void *samples,
+                       int size)
 {
     int discarded = 0;
     if (queue_.size() > kCap) {
@@ -37,7 +37,7 @@ int FeedbackQueue::add(int64_t time_us, int frequency, int channels, int samples
     e->samples_per_channel = samples_per_channel;
     const size_t n = size > 0 ? static_cast<size_t>(size) : 0;
     if (e->samples.size() < n)
-        e->samples.resize(n);  // only grows
+        e->samples.resize(n); // only grows
     if (n)
         std::memcpy(e->samples.data(), samples, n);
     auto at = std::upper_bound(queue_.begin(), queue_.end(), time_us,
@@ -49,7 +49,7 @@ int FeedbackQueue::add(int64_t time_us, int frequency, int channels, int samples
 void FeedbackQueue::pause(int64_t at_us)
 {
     if (paused_)
-        return;  // a second pause keeps the first pause time
+        return; // a second pause keeps the first pause time
     paused_ = true;
     pause_at_ = at_us;
 }

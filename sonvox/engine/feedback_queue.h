@@ -14,11 +14,13 @@ namespace sv {
 // held: when more than kCap are queued, the earliest goes before a new one is added.
 // Removed records are kept for reuse with their sample buffers. Times are microseconds
 // on the monotonic clock.
-class FeedbackQueue {
+class FeedbackQueue
+{
 public:
     static constexpr size_t kCap = 200;
 
-    struct Event {
+    struct Event
+    {
         int64_t time_us = 0;
         int type = SV_FEEDBACK_AUDIO;
         int frequency = 0;
@@ -28,8 +30,7 @@ public:
     };
 
     // Adds an audio event; the samples are copied. Returns the number discarded (0 or 1).
-    int add(int64_t time_us, int frequency, int channels, int samples_per_channel,
-            const void *samples, int size);
+    int add(int64_t time_us, int frequency, int channels, int samples_per_channel, const void *samples, int size);
 
     // 131 / 132 / 133.
     void pause(int64_t at_us);
@@ -48,9 +49,9 @@ public:
     ~FeedbackQueue();
 
 private:
-    std::vector<Event *> queue_;  // earliest first
+    std::vector<Event *> queue_; // earliest first
     std::vector<Event *> spare_;
-    Event *handed_ = nullptr;     // the event returned by take_due, back to spare next time
+    Event *handed_ = nullptr; // the event returned by take_due, back to spare next time
     bool paused_ = false;
     int64_t pause_at_ = 0;
 };

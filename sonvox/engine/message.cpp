@@ -8,74 +8,166 @@ namespace sv {
 const char *payload_shape(int code)
 {
     switch (code) {
-    case 1: case 2: case 4: case 5: case 6: case 9: case 13: case 16: case 18: case 20:
-    case 21: case 22: case 23: case 26: case 29: case 33: case 35: case 42: case 44: case 46:
-    case 48: case 50: case 52: case 54: case 56: case 58: case 60: case 62: case 64: case 66:
-    case 70: case 72: case 73: case 77: case 127: case 128: case 129: case 130: case 133:
-    case 140: case 142: case 144:
-        return "";
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+    case 6:
+    case 9:
+    case 13:
+    case 16:
+    case 18:
+    case 20:
+    case 21:
+    case 22:
+    case 23:
+    case 26:
+    case 29:
+    case 33:
+    case 35:
+    case 42:
+    case 44:
+    case 46:
+    case 48:
+    case 50:
+    case 52:
+    case 54:
+    case 56:
+    case 58:
+    case 60:
+    case 62:
+    case 64:
+    case 66:
+    case 70:
+    case 72:
+    case 73:
+    case 77:
+    case 127:
+    case 128:
+    case 129:
+    case 130:
+    case 133:
+    case 140:
+    case 142:
+    case 144: return "";
     // one int
-    case 34: case 45: case 47: case 69: case 79: case 84: case 86: case 88: case 95:
-    case 111: case 119:
-        return "i";
+    case 34:
+    case 45:
+    case 47:
+    case 69:
+    case 79:
+    case 84:
+    case 86:
+    case 88:
+    case 95:
+    case 111:
+    case 119: return "i";
     // one string
-    case 3: case 8: case 14: case 17: case 27: case 31: case 37: case 39: case 40: case 41:
-    case 49: case 76: case 83: case 94: case 110: case 125: case 141: case 146: case 148:
-    case 149: case 154:
-        return "t";
+    case 3:
+    case 8:
+    case 14:
+    case 17:
+    case 27:
+    case 31:
+    case 37:
+    case 39:
+    case 40:
+    case 41:
+    case 49:
+    case 76:
+    case 83:
+    case 94:
+    case 110:
+    case 125:
+    case 141:
+    case 146:
+    case 148:
+    case 149:
+    case 154: return "t";
     // equaliser: a 64-byte block or none
-    case 65: case 115:
-        return "d";
-    case 15: case 28: case 32: case 43: case 51: case 67: case 89: case 106: case 116:
-    case 126: case 143: case 152:
-        return "h";
-    case 59: case 61: case 63: case 71: case 74: case 78: case 82: case 93: case 103:
-    case 104: case 105: case 114: case 120: case 139: case 150: case 151: case 101: case 102:
-        return "b";
+    case 65:
+    case 115: return "d";
+    case 15:
+    case 28:
+    case 32:
+    case 43:
+    case 51:
+    case 67:
+    case 89:
+    case 106:
+    case 116:
+    case 126:
+    case 143:
+    case 152: return "h";
+    case 59:
+    case 61:
+    case 63:
+    case 71:
+    case 74:
+    case 78:
+    case 82:
+    case 93:
+    case 103:
+    case 104:
+    case 105:
+    case 114:
+    case 120:
+    case 139:
+    case 150:
+    case 151:
+    case 101:
+    case 102: return "b";
     // two numbers
-    case 7: case 85: case 96: case 131: case 132: case 157:
-        return "ii";
+    case 7:
+    case 85:
+    case 96:
+    case 131:
+    case 132:
+    case 157: return "ii";
     // name and integer value, name and string value
-    case 36: case 80: case 145: case 156:
-        return "ti";
-    case 38: case 81: case 147:
-        return "tt";
-    case 10: case 19: case 30: case 134:
-        return "hd";
-    case 11: case 12: case 24: case 25: case 92: case 109:
-        return "th";
-    case 57: case 100:
-        return "bbb";
-    case 75:
-        return "bh";
-    case 87: case 98:
-        return "bbbb";
-    case 90: case 107: case 117: case 153:
-        return "bbtt";
-    case 91: case 108: case 118: case 155:
-        return "bbbtt";
-    case 112:
-        return "ihb";
-    case 113:
-        return "p";
-    case 121:
-        return "bbht";
-    case 122:
-        return "bbt";
-    case 123:
-        return "bht";
-    case 124:
-        return "bhd";
-    case 135: case 158:
-        return "iiihhd";
-    case 136: case 159:
-        return "iii";
-    case 137:
-        return "iibbbb";
-    case 138:
-        return "iiii";
-    default:
-        return nullptr;  // 53, 55, 68, 97, 99 and everything outside 1..159
+    case 36:
+    case 80:
+    case 145:
+    case 156: return "ti";
+    case 38:
+    case 81:
+    case 147: return "tt";
+    case 10:
+    case 19:
+    case 30:
+    case 134: return "hd";
+    case 11:
+    case 12:
+    case 24:
+    case 25:
+    case 92:
+    case 109: return "th";
+    case 57:
+    case 100: return "bbb";
+    case 75: return "bh";
+    case 87:
+    case 98: return "bbbb";
+    case 90:
+    case 107:
+    case 117:
+    case 153: return "bbtt";
+    case 91:
+    case 108:
+    case 118:
+    case 155: return "bbbtt";
+    case 112: return "ihb";
+    case 113: return "p";
+    case 121: return "bbht";
+    case 122: return "bbt";
+    case 123: return "bht";
+    case 124: return "bhd";
+    case 135:
+    case 158: return "iiihhd";
+    case 136:
+    case 159: return "iii";
+    case 137: return "iibbbb";
+    case 138: return "iiii";
+    default: return nullptr; // 53, 55, 68, 97, 99 and everything outside 1..159
     }
 }
 
@@ -101,7 +193,8 @@ void put_bytes(std::vector<uint8_t> &b, const void *p, size_t n)
     b.insert(b.end(), c, c + n);
 }
 
-struct Reader {
+struct Reader
+{
     const std::vector<uint8_t> &b;
     size_t at = 0;
     bool ok = true;
@@ -116,8 +209,8 @@ struct Reader {
     {
         if (!need(4))
             return 0;
-        uint32_t v = (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) |
-                     (uint32_t(b[at + 2]) << 8) | uint32_t(b[at + 3]);
+        uint32_t v =
+            (uint32_t(b[at]) << 24) | (uint32_t(b[at + 1]) << 16) | (uint32_t(b[at + 2]) << 8) | uint32_t(b[at + 3]);
         at += 4;
         return v;
     }
@@ -157,15 +250,9 @@ int encode_message(const sv_message &m, Message &out)
     int ni = 0, si = 0;
     for (const char *f = shape; *f; ++f) {
         switch (*f) {
-        case 'i':
-            put32(out.bytes, static_cast<uint32_t>(m.n[ni++]));
-            break;
-        case 'h':
-            put16(out.bytes, static_cast<uint16_t>(m.n[ni++]));
-            break;
-        case 'b':
-            out.bytes.push_back(static_cast<uint8_t>(m.n[ni++]));
-            break;
+        case 'i': put32(out.bytes, static_cast<uint32_t>(m.n[ni++])); break;
+        case 'h': put16(out.bytes, static_cast<uint16_t>(m.n[ni++])); break;
+        case 'b': out.bytes.push_back(static_cast<uint8_t>(m.n[ni++])); break;
         case 't': {
             const char *s = m.s[si++];
             const size_t len = s ? std::strlen(s) : 0;
@@ -201,8 +288,7 @@ int encode_message(const sv_message &m, Message &out)
             }
             break;
         }
-        default:
-            return SV_ERR_INTERNAL;
+        default: return SV_ERR_INTERNAL;
         }
     }
     return SV_OK;
@@ -216,26 +302,20 @@ int Receiver::decode(const Message &msg, sv_message &out)
     if (shape == nullptr)
         return SV_ERR_INVALID_MESSAGE;
     Reader r{msg.bytes};
-    size_t used = 0;  // bytes of text_ taken by this message's strings
+    size_t used = 0; // bytes of text_ taken by this message's strings
     int ni = 0, si = 0;
     for (const char *f = shape; *f && r.ok; ++f) {
         switch (*f) {
-        case 'i':
-            out.n[ni++] = static_cast<int32_t>(r.get32());
-            break;
-        case 'h':
-            out.n[ni++] = static_cast<int16_t>(r.get16());
-            break;
-        case 'b':
-            out.n[ni++] = r.get8();
-            break;
+        case 'i': out.n[ni++] = static_cast<int32_t>(r.get32()); break;
+        case 'h': out.n[ni++] = static_cast<int16_t>(r.get16()); break;
+        case 'b': out.n[ni++] = r.get8(); break;
         case 't': {
             const size_t len = r.get32();
             const uint8_t *p = r.take(len);
             if (p == nullptr)
                 break;
             char *dst = text_ + used;
-            const size_t room = sizeof text_ - used;  // always >= 1
+            const size_t room = sizeof text_ - used; // always >= 1
             const size_t n = room > 1 ? std::min(len, room - 1) : 0;
             std::memcpy(dst, p, n);
             dst[n] = '\0';
@@ -257,7 +337,7 @@ int Receiver::decode(const Message &msg, sv_message &out)
             const uint32_t count = r.get32();
             props_.clear();
             prop_strings_.clear();
-            std::vector<size_t> text_at;  // index into prop_strings_, or SIZE_MAX
+            std::vector<size_t> text_at; // index into prop_strings_, or SIZE_MAX
             for (uint32_t i = 0; i < count && r.ok; ++i) {
                 const int type = r.get8();
                 const size_t nlen = r.get16();
@@ -290,8 +370,7 @@ int Receiver::decode(const Message &msg, sv_message &out)
             out.property_count = static_cast<int>(props_.size());
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     // Strings never left NULL for the string fields of a shape.

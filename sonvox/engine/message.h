@@ -13,7 +13,8 @@ namespace sv {
 
 // A posted message: its code and its payload packed into bytes (big-endian numbers,
 // strings and blocks as a 32-bit length and the bytes). The queue owns it once posted.
-struct Message {
+struct Message
+{
     int code = 0;
     std::vector<uint8_t> bytes;
 };
@@ -29,7 +30,8 @@ int encode_message(const sv_message &m, Message &out);
 // Unpacks received messages. Strings of one message share a buffer of
 // SV_RECEIVE_BUFFER bytes; blocks and property lists are held whole. What a decoded
 // sv_message points to lives until the next decode.
-class Receiver {
+class Receiver
+{
 public:
     int decode(const Message &msg, sv_message &out);
 

@@ -15,10 +15,11 @@ struct Player;
 }
 
 // One element of a filter chain as seen by a filter: the elements after it.
-struct sv_filter_next {
+struct sv_filter_next
+{
     sv::Player *player;
-    sv_module_kind side;  // SV_KIND_INPUT_FILTER or SV_KIND_OUTPUT_FILTER
-    size_t index;         // the next filter's place in the chain; past the end = the module
+    sv_module_kind side; // SV_KIND_INPUT_FILTER or SV_KIND_OUTPUT_FILTER
+    size_t index;        // the next filter's place in the chain; past the end = the module
 };
 
 namespace sv {
@@ -27,18 +28,20 @@ namespace {
 constexpr int kMinPcmBuffer = 4608;
 constexpr int kDefaultCaps = 0x7FBFFFFF;
 
-struct InputSlot {
+struct InputSlot
+{
     bool open = false;
     int64_t position = 0;
     int64_t size = 0;
     int capabilities = 0;
-    bool ended = false;  // a read found the end of the input
+    bool ended = false; // a read found the end of the input
     std::string name;
     ModuleEntry *module = nullptr;
     void *instance = nullptr;
 };
 
-struct OutputSlot {
+struct OutputSlot
+{
     bool open = false;
     int capabilities = 0;
     std::string name;
@@ -46,7 +49,8 @@ struct OutputSlot {
     void *instance = nullptr;
 };
 
-struct CodecSlot {
+struct CodecSlot
+{
     ModuleEntry *module = nullptr;
     void *instance = nullptr;
     int block_size = kMinPcmBuffer;
@@ -55,7 +59,8 @@ struct CodecSlot {
 
 } // namespace
 
-struct Player {
+struct Player
+{
     EngineShared *shared;
     Receiver receiver;
     Registry registry;
@@ -104,10 +109,7 @@ struct Player {
         m.s[0] = text;
         notify(m);
     }
-    void internal_error(const char *detail)
-    {
-        report_error(-1, SV_ERR_INTERNAL, "internal error", detail);
-    }
+    void internal_error(const char *detail) { report_error(-1, SV_ERR_INTERNAL, "internal error", detail); }
     void report_error(int source, int code, const char *text, const char *detail);
     void set_state(int s)
     {
@@ -138,8 +140,8 @@ struct Player {
     sv_filter_module *filter(sv_module_kind side, size_t i, void **instance, sv_filter_next *next);
 
     // ---- pipeline ----
-    ModuleEntry *choose_stream_module(sv_module_kind kind, int selected, const std::string &name,
-                                      int unsupported, int *error);
+    ModuleEntry *choose_stream_module(sv_module_kind kind, int selected, const std::string &name, int unsupported,
+                                      int *error);
     int open_input(const std::string &name, bool force);
     void close_input();
     int choose_codec(const char *content_type, const char *name);
@@ -171,7 +173,10 @@ namespace sv {
 
 namespace {
 
-Player *from(void *engine) { return static_cast<Player *>(engine); }
+Player *from(void *engine)
+{
+    return static_cast<Player *>(engine);
+}
 
 std::string format_report(const char *text, const char *detail)
 {
@@ -185,7 +190,8 @@ std::string format_report(const char *text, const char *detail)
 
 } // namespace
 
-Player::Player(EngineShared *s) : shared(s)
+Player::Player(EngineShared *s)
+    : shared(s)
 {
     environment = sv_props_new();
     stream.properties = sv_props_new();
@@ -289,7 +295,7 @@ void Player::to_feedback(const sv_message &m, bool retry)
     if (retry)
         post_with_retry(shared->feedback_queue, std::move(msg));
     else
-        shared->feedback_queue.try_push(std::move(msg));  // the player never waits for events
+        shared->feedback_queue.try_push(std::move(msg)); // the player never waits for events
 }
 
 void Player::feedback_time(int code)
@@ -314,17 +320,17 @@ sv_filter_module *Player::filter(sv_module_kind side, size_t i, void **instance,
     return &chain[i]->entry.d.filter;
 }
 
-#define SV_THROUGH_FILTER(side, slot, ...)                                 \
-    do {                                                                    \
-        void *fi = nullptr;                                                 \
-        sv_filter_next nx{};                                                \
-        for (size_t k = i;; ++k) {                                          \
-            sv_filter_module *f = filter(side, k, &fi, &nx);                \
-            if (f == nullptr)                                               \
-                break;                                                      \
-            if (f->slot != nullptr)                                         \
-                return f->slot(fi, &nx, ##__VA_ARGS__);                     \
-        }                                                                   \
+#define SV_THROUGH_FILTER(side, slot, ...)                                                                             \
+    do {                                                                                                               \
+        void *fi = nullptr;                                                                                            \
+        sv_filter_next nx{};                                                                                           \
+        for (size_t k = i;; ++k) {                                                                                     \
+            sv_filter_module *f = filter(side, k, &fi, &nx);                                                           \
+            if (f == nullptr)                                                                                          \
+                break;                                                                                                 \
+            if (f->slot != nullptr)                                                                                    \
+                return f->slot(fi, &nx, ##__VA_ARGS__);                                                                \
+        }                                                                                                              \
     } while (0)
 
 int Player::in_open(size_t i)
@@ -516,8 +522,8 @@ int Player::choose_codec(const char *content_type, const char *name)
 
 // The input or output module for a name: the selected id when one is set (-507 when no
 // such module is registered), else the newest module whose probe accepts the name.
-ModuleEntry *Player::choose_stream_module(sv_module_kind kind, int selected, const std::string &name,
-                                          int unsupported, int *error)
+ModuleEntry *Player::choose_stream_module(sv_module_kind kind, int selected, const std::string &name, int unsupported,
+                                          int *error)
 {
     if (selected >= 0) {
         ModuleEntry *e = registry.find(kind, selected);
@@ -526,8 +532,7 @@ ModuleEntry *Player::choose_stream_module(sv_module_kind kind, int selected, con
         return e;
     }
     for (ModuleEntry *e : registry.list(kind)) {
-        int (*probe)(const char *) =
-            kind == SV_KIND_INPUT ? e->entry.d.input.probe : e->entry.d.output.probe;
+        int (*probe)(const char *) = kind == SV_KIND_INPUT ? e->entry.d.input.probe : e->entry.d.output.probe;
         if (probe == nullptr || probe(name.c_str()) == 0)
             return e;
     }
@@ -540,8 +545,7 @@ int Player::open_input(const std::string &name, bool force)
     if (name.empty())
         return SV_ERR_INVALID_PARAMETERS;
     int error = 0;
-    ModuleEntry *chosen =
-        choose_stream_module(SV_KIND_INPUT, input_module, name, SV_ERR_UNSUPPORTED_INPUT, &error);
+    ModuleEntry *chosen = choose_stream_module(SV_KIND_INPUT, input_module, name, SV_ERR_UNSUPPORTED_INPUT, &error);
     if (chosen == nullptr)
         return error;
     input_name = name;
@@ -649,8 +653,7 @@ void Player::report_output_levels()
 int Player::open_output(const std::string &name, bool force)
 {
     int error = 0;
-    ModuleEntry *chosen =
-        choose_stream_module(SV_KIND_OUTPUT, output_module, name, SV_ERR_UNSUPPORTED_OUTPUT, &error);
+    ModuleEntry *chosen = choose_stream_module(SV_KIND_OUTPUT, output_module, name, SV_ERR_UNSUPPORTED_OUTPUT, &error);
     if (chosen == nullptr)
         return error;
     output_name = name;
@@ -680,10 +683,14 @@ int Player::open_output(const std::string &name, bool force)
     note_string(SV_NOTE_OUTPUT_NAME, output.name.c_str());
     note(SV_NOTE_OUTPUT_CAPABILITIES, output.capabilities);
     int flags = 0;
-    if (volume_balance != 255) flags |= SV_CTL_BALANCE;
-    if (volume_pcm != 255) flags |= SV_CTL_PCM_LEVEL;
-    if (volume_master != 255) flags |= SV_CTL_MASTER_LEVEL;
-    if (ports >= 0) flags |= SV_CTL_PORTS;
+    if (volume_balance != 255)
+        flags |= SV_CTL_BALANCE;
+    if (volume_pcm != 255)
+        flags |= SV_CTL_PCM_LEVEL;
+    if (volume_master != 255)
+        flags |= SV_CTL_MASTER_LEVEL;
+    if (ports >= 0)
+        flags |= SV_CTL_PORTS;
     if (flags)
         control_output(flags);
     report_output_levels();
@@ -810,9 +817,9 @@ int Player::decode_cycle(int *samples)
     const bool ok = result == 0 || result == SV_ERR_INVALID_FRAME || result == SV_ERR_TIMEOUT;
     int n = ok ? block.samples_per_channel : 0;
     if (n < 0 || block.channels <= 0 || static_cast<int64_t>(n) * block.channels * 2 > block.capacity)
-        n = 0;  // a block that does not fit its buffer is not written
+        n = 0; // a block that does not fit its buffer is not written
     if (ok && n == 0 && input.ended)
-        return SV_ERR_END_OF_STREAM;  // the input has nothing more to give
+        return SV_ERR_END_OF_STREAM; // the input has nothing more to give
     if (!ok)
         return result;
     if (block.frequency > 0) {
@@ -868,8 +875,8 @@ void Player::feedback_events(int samples)
     const int mask = shared->notification_mask.load(std::memory_order_relaxed);
     const int64_t at = now().total_us() + static_cast<int64_t>(block.latency_ms) * 1000;
     const TimeStamp t = TimeStamp::from_us(at);
-    const bool tc_changed = stream.tc_hours != last_tc[0] || stream.tc_minutes != last_tc[1] ||
-                            stream.tc_seconds != last_tc[2] || stream.tc_hundredths != last_tc[3];
+    const bool tc_changed = stream.tc_hours != last_tc[0] || stream.tc_minutes != last_tc[1]
+                            || stream.tc_seconds != last_tc[2] || stream.tc_hundredths != last_tc[3];
     if ((mask & SV_MASK_FEEDBACK_TIMECODE) && tc_changed) {
         sv_message m{};
         m.code = 137;
@@ -953,8 +960,8 @@ int Player::query_modules(sv_module_kind kind, int id, int info_code, int device
             continue;
         any = true;
         int (*info)(sv_module_info *, int) = kind == SV_KIND_INPUT    ? e->entry.d.input.info
-                                              : kind == SV_KIND_OUTPUT ? e->entry.d.output.info
-                                                                       : e->entry.d.codec.info;
+                                             : kind == SV_KIND_OUTPUT ? e->entry.d.output.info
+                                                                      : e->entry.d.codec.info;
         sv_module_info name{};
         info(&name, SV_INFO_NAME);
         sv_module_info count{};
@@ -1003,9 +1010,7 @@ int Player::command(const sv_message &m)
         return r;
     };
     switch (m.code) {
-    case SV_CMD_PING:
-        note_string(SV_NOTE_PONG, m.s[0]);
-        return 0;
+    case SV_CMD_PING: note_string(SV_NOTE_PONG, m.s[0]); return 0;
     case SV_CMD_PLAY: {
         if (state == SV_STATE_PLAYING)
             return 0;
@@ -1094,8 +1099,7 @@ int Player::command(const sv_message &m)
             set_state(SV_STATE_STOPPED);
         return 0;
     }
-    case SV_CMD_INPUT_OPEN:
-        return open_input(m.s[0][0] ? std::string(m.s[0]) : input_name, false);
+    case SV_CMD_INPUT_OPEN: return open_input(m.s[0][0] ? std::string(m.s[0]) : input_name, false);
     case SV_CMD_INPUT_CLOSE:
         close_input();
         set_state(SV_STATE_STOPPED);
@@ -1108,7 +1112,8 @@ int Player::command(const sv_message &m)
         return in_message(0, m.n[0], m.data, m.size);
     case SV_CMD_REGISTER_INPUT_FILTER:
     case SV_CMD_REGISTER_OUTPUT_FILTER: {
-        const sv_module_kind kind = m.code == SV_CMD_REGISTER_INPUT_FILTER ? SV_KIND_INPUT_FILTER : SV_KIND_OUTPUT_FILTER;
+        const sv_module_kind kind =
+            m.code == SV_CMD_REGISTER_INPUT_FILTER ? SV_KIND_INPUT_FILTER : SV_KIND_OUTPUT_FILTER;
         const int id = reg(kind, m.n[0]);
         if (id < 0)
             return id;
@@ -1121,7 +1126,8 @@ int Player::command(const sv_message &m)
     }
     case SV_CMD_UNREGISTER_INPUT_FILTER:
     case SV_CMD_UNREGISTER_OUTPUT_FILTER: {
-        const sv_module_kind kind = m.code == SV_CMD_UNREGISTER_INPUT_FILTER ? SV_KIND_INPUT_FILTER : SV_KIND_OUTPUT_FILTER;
+        const sv_module_kind kind =
+            m.code == SV_CMD_UNREGISTER_INPUT_FILTER ? SV_KIND_INPUT_FILTER : SV_KIND_OUTPUT_FILTER;
         ModuleEntry *e = registry.remove_filter(kind, m.s[0], m.n[0]);
         if (e == nullptr)
             return SV_ERR_PLUGIN_NOT_FOUND;
@@ -1130,67 +1136,47 @@ int Player::command(const sv_message &m)
         delete e;
         return 0;
     }
-    case SV_CMD_LIST_INPUT_FILTERS:
-        list_filters(SV_KIND_INPUT_FILTER, SV_NOTE_INPUT_FILTER_INFO);
-        return 0;
-    case SV_CMD_LIST_OUTPUT_FILTERS:
-        list_filters(SV_KIND_OUTPUT_FILTER, SV_NOTE_OUTPUT_FILTER_INFO);
-        return 0;
+    case SV_CMD_LIST_INPUT_FILTERS: list_filters(SV_KIND_INPUT_FILTER, SV_NOTE_INPUT_FILTER_INFO); return 0;
+    case SV_CMD_LIST_OUTPUT_FILTERS: list_filters(SV_KIND_OUTPUT_FILTER, SV_NOTE_OUTPUT_FILTER_INFO); return 0;
     case SV_CMD_REGISTER_INPUT:
     case SV_CMD_REGISTER_OUTPUT:
     case SV_CMD_REGISTER_CODEC: {
-        const sv_module_kind kind = m.code == SV_CMD_REGISTER_INPUT ? SV_KIND_INPUT
-                                    : m.code == SV_CMD_REGISTER_OUTPUT ? SV_KIND_OUTPUT : SV_KIND_CODEC;
+        const sv_module_kind kind = m.code == SV_CMD_REGISTER_INPUT    ? SV_KIND_INPUT
+                                    : m.code == SV_CMD_REGISTER_OUTPUT ? SV_KIND_OUTPUT
+                                                                       : SV_KIND_CODEC;
         const int id = reg(kind, 0);
         return id < 0 ? id : 0;
     }
-    case SV_CMD_QUERY_INPUT:
-        return m.n[0] < 0 ? SV_ERR_PLUGIN_NOT_FOUND : query_modules(SV_KIND_INPUT, m.n[0], 90, 91);
-    case SV_CMD_QUERY_INPUTS:
-        return query_modules(SV_KIND_INPUT, -1, 90, 91);
+    case SV_CMD_QUERY_INPUT: return m.n[0] < 0 ? SV_ERR_PLUGIN_NOT_FOUND : query_modules(SV_KIND_INPUT, m.n[0], 90, 91);
+    case SV_CMD_QUERY_INPUTS: return query_modules(SV_KIND_INPUT, -1, 90, 91);
     case SV_CMD_QUERY_OUTPUT:
         return m.n[0] < 0 ? SV_ERR_PLUGIN_NOT_FOUND : query_modules(SV_KIND_OUTPUT, m.n[0], 107, 108);
-    case SV_CMD_QUERY_OUTPUTS:
-        return query_modules(SV_KIND_OUTPUT, -1, 107, 108);
+    case SV_CMD_QUERY_OUTPUTS: return query_modules(SV_KIND_OUTPUT, -1, 107, 108);
     case SV_CMD_QUERY_CODEC:
         return m.n[0] < 0 ? SV_ERR_PLUGIN_NOT_FOUND : query_modules(SV_KIND_CODEC, m.n[0], 117, 118);
-    case SV_CMD_QUERY_CODECS:
-        return query_modules(SV_KIND_CODEC, -1, 117, 118);
-    case SV_CMD_OUTPUT_OPEN:
-        return open_output(m.s[0][0] ? std::string(m.s[0]) : output_name, false);
-    case SV_CMD_OUTPUT_CLOSE:
-        close_output();
-        return 0;
+    case SV_CMD_QUERY_CODECS: return query_modules(SV_KIND_CODEC, -1, 117, 118);
+    case SV_CMD_OUTPUT_OPEN: return open_output(m.s[0][0] ? std::string(m.s[0]) : output_name, false);
+    case SV_CMD_OUTPUT_CLOSE: close_output(); return 0;
     case SV_CMD_OUTPUT_SEND_MESSAGE:
         if (!output.open) {
             internal_error("output not open");
             return SV_ERR_INTERNAL;
         }
         return out_message(0, m.n[0], m.data, m.size);
-    case SV_CMD_OUTPUT_MUTE:
-        return control_output(SV_CTL_MUTE);
-    case SV_CMD_OUTPUT_UNMUTE:
-        return control_output(SV_CTL_UNMUTE);
+    case SV_CMD_OUTPUT_MUTE: return control_output(SV_CTL_MUTE);
+    case SV_CMD_OUTPUT_UNMUTE: return control_output(SV_CTL_UNMUTE);
     case SV_CMD_OUTPUT_RESET: {
         sv_message f{};
         f.code = 133;
         to_feedback(f, true);
         return control_output(SV_CTL_RESET);
     }
-    case SV_CMD_OUTPUT_DRAIN:
-        return control_output(SV_CTL_DRAIN);
-    case SV_CMD_SET_PLAYER_MODE:
-        mode = m.n[0];
-        return 0;
-    case SV_CMD_GET_PLAYER_MODE:
-        note(SV_NOTE_PLAYER_MODE, mode);
-        return 0;
-    case SV_CMD_SET_ENV_INT:
-        return sv_props_set_int(environment, m.s[0], m.n[0]);
-    case SV_CMD_SET_ENV_STRING:
-        return sv_props_set_string(environment, m.s[0], m.s[1]);
-    case SV_CMD_UNSET_ENV:
-        return sv_props_unset(environment, m.s[0]);
+    case SV_CMD_OUTPUT_DRAIN: return control_output(SV_CTL_DRAIN);
+    case SV_CMD_SET_PLAYER_MODE: mode = m.n[0]; return 0;
+    case SV_CMD_GET_PLAYER_MODE: note(SV_NOTE_PLAYER_MODE, mode); return 0;
+    case SV_CMD_SET_ENV_INT: return sv_props_set_int(environment, m.s[0], m.n[0]);
+    case SV_CMD_SET_ENV_STRING: return sv_props_set_string(environment, m.s[0], m.s[1]);
+    case SV_CMD_UNSET_ENV: return sv_props_unset(environment, m.s[0]);
     case SV_CMD_GET_ENV_INT: {
         int value = 0;
         const int r = sv_props_get_int(environment, m.s[0], &value);
@@ -1215,55 +1201,48 @@ int Player::command(const sv_message &m)
         notify(o);
         return 0;
     }
-    case SV_CMD_SET_INPUT_NAME:
-        input_name = m.s[0];
-        return input.open ? open_input(input_name, false) : 0;
-    case SV_CMD_GET_INPUT_NAME:
-        note_string(SV_NOTE_INPUT_NAME, input_name.c_str());
-        return 0;
+    case SV_CMD_SET_INPUT_NAME: input_name = m.s[0]; return input.open ? open_input(input_name, false) : 0;
+    case SV_CMD_GET_INPUT_NAME: note_string(SV_NOTE_INPUT_NAME, input_name.c_str()); return 0;
     case SV_CMD_SET_INPUT_MODULE:
         if (m.n[0] != -1 && registry.find(SV_KIND_INPUT, m.n[0]) == nullptr)
             return SV_ERR_PLUGIN_NOT_FOUND;
         input_module = m.n[0];
         return input.open ? open_input(input_name, true) : 0;
-    case SV_CMD_GET_INPUT_MODULE:
-        note(SV_NOTE_INPUT_MODULE, input_module);
-        return 0;
+    case SV_CMD_GET_INPUT_MODULE: note(SV_NOTE_INPUT_MODULE, input_module); return 0;
     case SV_CMD_SET_POSITION_RANGE:
         if (m.n[0] <= 0)
             return SV_ERR_INVALID_PARAMETERS;
         position_range = m.n[0];
         return 0;
-    case SV_CMD_GET_POSITION_RANGE:
-        note(SV_NOTE_POSITION_RANGE, position_range);
-        return 0;
+    case SV_CMD_GET_POSITION_RANGE: note(SV_NOTE_POSITION_RANGE, position_range); return 0;
     case SV_CMD_SET_TIMECODE_GRANULARITY:
         if (m.n[0] <= 0)
             return SV_ERR_INVALID_PARAMETERS;
         granularity = m.n[0];
         return 0;
-    case SV_CMD_GET_TIMECODE_GRANULARITY:
-        note(SV_NOTE_TIMECODE_GRANULARITY, granularity);
-        return 0;
-    case SV_CMD_SET_OUTPUT_NAME:
-        output_name = m.s[0];
-        return output.open ? open_output(output_name, false) : 0;
-    case SV_CMD_GET_OUTPUT_NAME:
-        note_string(SV_NOTE_OUTPUT_NAME, output_name.c_str());
-        return 0;
+    case SV_CMD_GET_TIMECODE_GRANULARITY: note(SV_NOTE_TIMECODE_GRANULARITY, granularity); return 0;
+    case SV_CMD_SET_OUTPUT_NAME: output_name = m.s[0]; return output.open ? open_output(output_name, false) : 0;
+    case SV_CMD_GET_OUTPUT_NAME: note_string(SV_NOTE_OUTPUT_NAME, output_name.c_str()); return 0;
     case SV_CMD_SET_OUTPUT_MODULE:
         if (m.n[0] != -1 && registry.find(SV_KIND_OUTPUT, m.n[0]) == nullptr)
             return SV_ERR_PLUGIN_NOT_FOUND;
         output_module = m.n[0];
         return output.open ? open_output(output_name, true) : 0;
-    case SV_CMD_GET_OUTPUT_MODULE:
-        note(SV_NOTE_OUTPUT_MODULE, output_module);
-        return 0;
+    case SV_CMD_GET_OUTPUT_MODULE: note(SV_NOTE_OUTPUT_MODULE, output_module); return 0;
     case SV_CMD_SET_OUTPUT_VOLUME: {
         int flags = 0;
-        if (m.n[0] <= 100) { volume_balance = m.n[0]; flags |= SV_CTL_BALANCE; }
-        if (m.n[1] <= 100) { volume_pcm = m.n[1]; flags |= SV_CTL_PCM_LEVEL; }
-        if (m.n[2] <= 100) { volume_master = m.n[2]; flags |= SV_CTL_MASTER_LEVEL; }
+        if (m.n[0] <= 100) {
+            volume_balance = m.n[0];
+            flags |= SV_CTL_BALANCE;
+        }
+        if (m.n[1] <= 100) {
+            volume_pcm = m.n[1];
+            flags |= SV_CTL_PCM_LEVEL;
+        }
+        if (m.n[2] <= 100) {
+            volume_master = m.n[2];
+            flags |= SV_CTL_MASTER_LEVEL;
+        }
         if (flags && output.open)
             return control_output(flags);
         return 0;
@@ -1284,20 +1263,14 @@ int Player::command(const sv_message &m)
         int r = 0;
         if (codec.instance && codec.module->entry.d.codec.set_settings)
             r = codec.module->entry.d.codec.set_settings(codec.instance, &settings,
-                                                           first ? SV_CODEC_SETTING_1 : SV_CODEC_SETTING_2);
+                                                         first ? SV_CODEC_SETTING_1 : SV_CODEC_SETTING_2);
         if (first && output.open)
             control_output(SV_CTL_RESET);
         return r < 0 ? r : 0;
     }
-    case SV_CMD_GET_CODEC_SETTING_1:
-        note(SV_NOTE_CODEC_SETTING_1, settings.setting1);
-        return 0;
-    case SV_CMD_GET_CODEC_SETTING_2:
-        note(SV_NOTE_CODEC_SETTING_2, settings.setting2);
-        return 0;
-    case SV_CMD_SET_OUTPUT_PORTS:
-        ports = m.n[0];
-        return output.open ? control_output(SV_CTL_PORTS) : 0;
+    case SV_CMD_GET_CODEC_SETTING_1: note(SV_NOTE_CODEC_SETTING_1, settings.setting1); return 0;
+    case SV_CMD_GET_CODEC_SETTING_2: note(SV_NOTE_CODEC_SETTING_2, settings.setting2); return 0;
+    case SV_CMD_SET_OUTPUT_PORTS: ports = m.n[0]; return output.open ? control_output(SV_CTL_PORTS) : 0;
     case SV_CMD_GET_OUTPUT_PORTS: {
         sv_output_control c{};
         if (output.open)
@@ -1332,27 +1305,18 @@ int Player::command(const sv_message &m)
         codec_module = m.n[0];
         note(SV_NOTE_CODEC_MODULE, codec_module);
         return input.open ? open_input(input_name, true) : 0;
-    case SV_CMD_SET_NOTIFICATION_MASK:
-        shared->notification_mask.store(m.n[0], std::memory_order_relaxed);
-        return 0;
+    case SV_CMD_SET_NOTIFICATION_MASK: shared->notification_mask.store(m.n[0], std::memory_order_relaxed); return 0;
     case SV_CMD_GET_NOTIFICATION_MASK:
         note(SV_NOTE_NOTIFICATION_MASK, shared->notification_mask.load(std::memory_order_relaxed));
         return 0;
-    case SV_CMD_SET_DEBUG_LEVEL:
-        debug_level = m.n[0];
-        return 0;
-    case SV_CMD_GET_DEBUG_LEVEL:
-        note(SV_NOTE_DEBUG_LEVEL, debug_level);
-        return 0;
+    case SV_CMD_SET_DEBUG_LEVEL: debug_level = m.n[0]; return 0;
+    case SV_CMD_GET_DEBUG_LEVEL: note(SV_NOTE_DEBUG_LEVEL, debug_level); return 0;
     case SV_CMD_SET_FEEDBACK_RATE:
         feedback_rate = m.n[0];
         feedback_period_us = feedback_rate > 0 ? 1000000 / feedback_rate : 0;
         return 0;
-    case SV_CMD_GET_FEEDBACK_RATE:
-        note(SV_NOTE_FEEDBACK_RATE, feedback_rate);
-        return 0;
-    default:
-        return SV_ERR_INVALID_PARAMETERS;
+    case SV_CMD_GET_FEEDBACK_RATE: note(SV_NOTE_FEEDBACK_RATE, feedback_rate); return 0;
+    default: return SV_ERR_INVALID_PARAMETERS;
     }
 }
 
@@ -1378,7 +1342,7 @@ void Player::handle(const Message &msg)
         return;
     }
     if (code == 128 || code == 30 || code == 54 || code == 56 || (code >= 131 && code <= 138))
-        return;  // taken without effect and without reply
+        return; // taken without effect and without reply
     sv_message m{};
     if (receiver.decode(msg, m) < 0)
         return;
@@ -1389,8 +1353,7 @@ void Player::handle(const Message &msg)
         note(SV_NOTE_NACK, code, r);
 }
 
-void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *start_list,
-                 std::promise<int> *started)
+void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *start_list, std::promise<int> *started)
 {
     shared->player_tid = current_tid();
     // Highest priority this process may set; a refusal is not an error.
@@ -1450,11 +1413,13 @@ extern "C" {
 
 int sv_next_open(sv_filter_next *next)
 {
-    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_open(next->index) : next->player->out_open(next->index);
+    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_open(next->index)
+                                              : next->player->out_open(next->index);
 }
 int sv_next_close(sv_filter_next *next)
 {
-    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_close(next->index) : next->player->out_close(next->index);
+    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_close(next->index)
+                                              : next->player->out_close(next->index);
 }
 int sv_next_read(sv_filter_next *next, void *buffer, int size)
 {
@@ -1470,7 +1435,8 @@ int64_t sv_next_get_size(sv_filter_next *next)
 }
 int sv_next_get_capabilities(sv_filter_next *next)
 {
-    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_caps(next->index) : next->player->out_caps(next->index);
+    return next->side == SV_KIND_INPUT_FILTER ? next->player->in_caps(next->index)
+                                              : next->player->out_caps(next->index);
 }
 int sv_next_send_message(sv_filter_next *next, int id, const void *data, int size)
 {
@@ -1507,7 +1473,7 @@ int register_on_player(sv_decoder *decoder, sv_module_kind kind, const char *nam
 {
     auto *player = static_cast<Player *>(decoder->engine);
     if (kind == SV_KIND_FEEDBACK)
-        return SV_ERR_INVALID_PARAMETERS;  // feedback handlers live on the feedback thread
+        return SV_ERR_INVALID_PARAMETERS; // feedback handlers live on the feedback thread
     return register_into(player->registry, RegistrationContext{player->shared, decoder}, kind, name, position);
 }
 

@@ -12,24 +12,27 @@
 
 namespace {
 
-struct Item {
+struct Item
+{
     std::string name;
     int type = SV_PROP_STRING;
     std::string text;
     int value = 0;
 };
 
-struct Watcher {
+struct Watcher
+{
     std::string name;
     sv_prop_watcher fn;
     void *user;
-    bool alive = true;  // cleared on removal, so a dispatch in progress skips it
+    bool alive = true; // cleared on removal, so a dispatch in progress skips it
 };
 
 } // namespace
 
-struct sv_props {
-    std::list<Item> items;  // head first; a list keeps names and texts in place
+struct sv_props
+{
+    std::list<Item> items; // head first; a list keeps names and texts in place
     std::vector<std::shared_ptr<Watcher>> watchers;
 
     Item *find(const char *name)
@@ -115,7 +118,7 @@ int sv_props_set_string(sv_props *props, const char *name, const char *text)
     if (text == nullptr)
         return SV_ERR_INVALID_PARAMETERS;
     try {
-        const std::string copy = text;  // text may point into the item being replaced
+        const std::string copy = text; // text may point into the item being replaced
         int err = 0;
         Item *item = prepare(props, name, SV_PROP_STRING, &err);
         if (item == nullptr)
@@ -211,8 +214,7 @@ int sv_props_count(const sv_props *props)
     return props == nullptr ? 0 : static_cast<int>(props->items.size());
 }
 
-int sv_props_item(const sv_props *props, int i, const char **name, int *type, const char **text,
-                  int *value)
+int sv_props_item(const sv_props *props, int i, const char **name, int *type, const char **text, int *value)
 {
     if (props == nullptr || i < 0 || i >= static_cast<int>(props->items.size()))
         return SV_ERR_NO_SUCH_PROPERTY;

@@ -51,7 +51,7 @@ int Registry::insert(ModuleEntry *e, int position)
     while (std::any_of(l.begin(), l.end(), [id](ModuleEntry *x) { return x->entry.id == id; }))
         ++id;
     e->entry.id = id;
-    auto at = l.end();  // just before the adapter that ends the chain
+    auto at = l.end(); // just before the adapter that ends the chain
     if (position == -1) {
         at = l.begin();
     } else if (position > 1) {
@@ -106,7 +106,7 @@ bool parse_address(const char *name, sv_module_register_fn *out)
         return false;
     const char *hex = name + sizeof prefix - 1;
     if (*hex == '\0')
-        return true;  // *out stays NULL: rejected by the caller
+        return true; // *out stays NULL: rejected by the caller
     char *end = nullptr;
     const unsigned long long v = std::strtoull(hex, &end, 16);
     if (*end == '\0' && v != 0)
@@ -158,43 +158,63 @@ const char *missing_slot(const sv_module_entry &e)
     switch (e.kind) {
     case SV_KIND_INPUT: {
         const sv_input_module &d = e.d.input;
-        if (!d.info) return "null 'query' method";
-        if (!d.create || !d.destroy) return "null 'new' method in module";
-        if (!d.open) return "null 'open' method in module";
-        if (!d.close) return "null 'close' method in module";
-        if (!d.read) return "null 'read' method in module";
+        if (!d.info)
+            return "null 'query' method";
+        if (!d.create || !d.destroy)
+            return "null 'new' method in module";
+        if (!d.open)
+            return "null 'open' method in module";
+        if (!d.close)
+            return "null 'close' method in module";
+        if (!d.read)
+            return "null 'read' method in module";
         return nullptr;
     }
     case SV_KIND_OUTPUT: {
         const sv_output_module &d = e.d.output;
-        if (!d.info) return "null 'query' method";
-        if (!d.create || !d.destroy) return "null 'new' method in module";
-        if (!d.open) return "null 'open' method in module";
-        if (!d.close) return "null 'close' method in module";
-        if (!d.write) return "null 'write' method in module";
+        if (!d.info)
+            return "null 'query' method";
+        if (!d.create || !d.destroy)
+            return "null 'new' method in module";
+        if (!d.open)
+            return "null 'open' method in module";
+        if (!d.close)
+            return "null 'close' method in module";
+        if (!d.write)
+            return "null 'write' method in module";
         return nullptr;
     }
     case SV_KIND_CODEC: {
         const sv_codec_module &d = e.d.codec;
-        if (!d.probe) return "null 'probe' method in module";
-        if (!d.info) return "null 'query' method";
-        if (!d.create || !d.destroy) return "null 'new' method in module";
-        if (!d.decode) return "null 'decode' method in module";
+        if (!d.probe)
+            return "null 'probe' method in module";
+        if (!d.info)
+            return "null 'query' method";
+        if (!d.create || !d.destroy)
+            return "null 'new' method in module";
+        if (!d.decode)
+            return "null 'decode' method in module";
         return nullptr;
     }
     case SV_KIND_INPUT_FILTER:
     case SV_KIND_OUTPUT_FILTER: {
         const sv_filter_module &d = e.d.filter;
-        if (!d.info) return "null 'query' method";
-        if (!d.create || !d.destroy) return "null 'new' method in module";
+        if (!d.info)
+            return "null 'query' method";
+        if (!d.create || !d.destroy)
+            return "null 'new' method in module";
         return nullptr;
     }
     case SV_KIND_FEEDBACK: {
         const sv_feedback_module &d = e.d.feedback;
-        if (!d.probe) return "null 'probe' method in module";
-        if (!d.info) return "null 'query' method";
-        if (!d.create || !d.destroy) return "null 'new' method in module";
-        if (!d.event) return "null 'event' method in module";
+        if (!d.probe)
+            return "null 'probe' method in module";
+        if (!d.info)
+            return "null 'query' method";
+        if (!d.create || !d.destroy)
+            return "null 'new' method in module";
+        if (!d.event)
+            return "null 'event' method in module";
         return nullptr;
     }
     }
@@ -203,8 +223,8 @@ const char *missing_slot(const sv_module_entry &e)
 
 } // namespace
 
-int register_into(Registry &registry, const RegistrationContext &ctx, sv_module_kind kind,
-                  const char *name, int position)
+int register_into(Registry &registry, const RegistrationContext &ctx, sv_module_kind kind, const char *name,
+                  int position)
 {
     if (name == nullptr || name[0] == '\0' || kind < SV_KIND_INPUT_FILTER || kind > SV_KIND_FEEDBACK)
         return SV_ERR_INVALID_PARAMETERS;
@@ -279,7 +299,7 @@ extern "C" int sv_module_address_name(sv_module_register_fn entry, char *buffer,
     if (entry == nullptr || buffer == nullptr || size <= 0)
         return SV_ERR_INVALID_PARAMETERS;
     // The full pointer width: on 64-bit systems an address does not fit 8 hex digits.
-    const int n = std::snprintf(buffer, static_cast<size_t>(size), "function@%" PRIxPTR,
-                                reinterpret_cast<uintptr_t>(entry));
+    const int n =
+        std::snprintf(buffer, static_cast<size_t>(size), "function@%" PRIxPTR, reinterpret_cast<uintptr_t>(entry));
     return n < size ? n : SV_ERR_INVALID_PARAMETERS;
 }

@@ -12,12 +12,14 @@ namespace sv {
 
 // A registered module. The C entry comes first so that a pointer to it is a pointer to
 // the whole record.
-struct ModuleEntry {
+struct ModuleEntry
+{
     sv_module_entry entry{};
-    std::string name;  // the name it was registered under
+    std::string name; // the name it was registered under
 };
 
-struct Registry {
+struct Registry
+{
     Registry() = default;
     Registry(const Registry &) = delete;
     Registry &operator=(const Registry &) = delete;
@@ -25,7 +27,7 @@ struct Registry {
 
     // Head first for modules (newest first); chain order for filters.
     std::vector<ModuleEntry *> lists[6];
-    std::vector<void *> libraries;  // dlopen handles, closed when the registry goes
+    std::vector<void *> libraries; // dlopen handles, closed when the registry goes
 
     std::vector<ModuleEntry *> &list(sv_module_kind kind) { return lists[kind]; }
     ModuleEntry *find(sv_module_kind kind, int id);

@@ -33,63 +33,144 @@ extern "C" {
 
 enum {
     /* commands, client -> player (125..149 are passed on to the feedback thread) */
-    SV_CMD_EXIT = 1, SV_CMD_SYNC = 2, SV_CMD_PING = 3, SV_CMD_PLAY = 4, SV_CMD_PAUSE = 5,
-    SV_CMD_STOP = 6, SV_CMD_SEEK = 7, SV_CMD_INPUT_OPEN = 8, SV_CMD_INPUT_CLOSE = 9,
-    SV_CMD_INPUT_SEND_MESSAGE = 10, SV_CMD_REGISTER_INPUT_FILTER = 11,
-    SV_CMD_UNREGISTER_INPUT_FILTER = 12, SV_CMD_LIST_INPUT_FILTERS = 13,
-    SV_CMD_REGISTER_INPUT = 14, SV_CMD_QUERY_INPUT = 15, SV_CMD_QUERY_INPUTS = 16,
-    SV_CMD_OUTPUT_OPEN = 17, SV_CMD_OUTPUT_CLOSE = 18, SV_CMD_OUTPUT_SEND_MESSAGE = 19,
-    SV_CMD_OUTPUT_MUTE = 20, SV_CMD_OUTPUT_UNMUTE = 21, SV_CMD_OUTPUT_RESET = 22,
-    SV_CMD_OUTPUT_DRAIN = 23, SV_CMD_REGISTER_OUTPUT_FILTER = 24,
-    SV_CMD_UNREGISTER_OUTPUT_FILTER = 25, SV_CMD_LIST_OUTPUT_FILTERS = 26,
-    SV_CMD_REGISTER_OUTPUT = 27, SV_CMD_QUERY_OUTPUT = 28, SV_CMD_QUERY_OUTPUTS = 29,
-    SV_CMD_REGISTER_CODEC = 31, SV_CMD_QUERY_CODEC = 32, SV_CMD_QUERY_CODECS = 33,
-    SV_CMD_SET_PLAYER_MODE = 34, SV_CMD_GET_PLAYER_MODE = 35,
-    SV_CMD_SET_ENV_INT = 36, SV_CMD_GET_ENV_INT = 37, SV_CMD_SET_ENV_STRING = 38,
-    SV_CMD_GET_ENV_STRING = 39, SV_CMD_UNSET_ENV = 40,
-    SV_CMD_SET_INPUT_NAME = 41, SV_CMD_GET_INPUT_NAME = 42,
-    SV_CMD_SET_INPUT_MODULE = 43, SV_CMD_GET_INPUT_MODULE = 44,
-    SV_CMD_SET_POSITION_RANGE = 45, SV_CMD_GET_POSITION_RANGE = 46,
-    SV_CMD_SET_TIMECODE_GRANULARITY = 47, SV_CMD_GET_TIMECODE_GRANULARITY = 48,
-    SV_CMD_SET_OUTPUT_NAME = 49, SV_CMD_GET_OUTPUT_NAME = 50,
-    SV_CMD_SET_OUTPUT_MODULE = 51, SV_CMD_GET_OUTPUT_MODULE = 52,
-    SV_CMD_SET_OUTPUT_VOLUME = 57, SV_CMD_GET_OUTPUT_VOLUME = 58,
-    SV_CMD_SET_CODEC_SETTING_1 = 59, SV_CMD_GET_CODEC_SETTING_1 = 60,
-    SV_CMD_SET_OUTPUT_PORTS = 61, SV_CMD_GET_OUTPUT_PORTS = 62,
-    SV_CMD_SET_CODEC_SETTING_2 = 63, SV_CMD_GET_CODEC_SETTING_2 = 64,
-    SV_CMD_SET_CODEC_EQUALIZER = 65, SV_CMD_GET_CODEC_EQUALIZER = 66,
+    SV_CMD_EXIT = 1,
+    SV_CMD_SYNC = 2,
+    SV_CMD_PING = 3,
+    SV_CMD_PLAY = 4,
+    SV_CMD_PAUSE = 5,
+    SV_CMD_STOP = 6,
+    SV_CMD_SEEK = 7,
+    SV_CMD_INPUT_OPEN = 8,
+    SV_CMD_INPUT_CLOSE = 9,
+    SV_CMD_INPUT_SEND_MESSAGE = 10,
+    SV_CMD_REGISTER_INPUT_FILTER = 11,
+    SV_CMD_UNREGISTER_INPUT_FILTER = 12,
+    SV_CMD_LIST_INPUT_FILTERS = 13,
+    SV_CMD_REGISTER_INPUT = 14,
+    SV_CMD_QUERY_INPUT = 15,
+    SV_CMD_QUERY_INPUTS = 16,
+    SV_CMD_OUTPUT_OPEN = 17,
+    SV_CMD_OUTPUT_CLOSE = 18,
+    SV_CMD_OUTPUT_SEND_MESSAGE = 19,
+    SV_CMD_OUTPUT_MUTE = 20,
+    SV_CMD_OUTPUT_UNMUTE = 21,
+    SV_CMD_OUTPUT_RESET = 22,
+    SV_CMD_OUTPUT_DRAIN = 23,
+    SV_CMD_REGISTER_OUTPUT_FILTER = 24,
+    SV_CMD_UNREGISTER_OUTPUT_FILTER = 25,
+    SV_CMD_LIST_OUTPUT_FILTERS = 26,
+    SV_CMD_REGISTER_OUTPUT = 27,
+    SV_CMD_QUERY_OUTPUT = 28,
+    SV_CMD_QUERY_OUTPUTS = 29,
+    SV_CMD_REGISTER_CODEC = 31,
+    SV_CMD_QUERY_CODEC = 32,
+    SV_CMD_QUERY_CODECS = 33,
+    SV_CMD_SET_PLAYER_MODE = 34,
+    SV_CMD_GET_PLAYER_MODE = 35,
+    SV_CMD_SET_ENV_INT = 36,
+    SV_CMD_GET_ENV_INT = 37,
+    SV_CMD_SET_ENV_STRING = 38,
+    SV_CMD_GET_ENV_STRING = 39,
+    SV_CMD_UNSET_ENV = 40,
+    SV_CMD_SET_INPUT_NAME = 41,
+    SV_CMD_GET_INPUT_NAME = 42,
+    SV_CMD_SET_INPUT_MODULE = 43,
+    SV_CMD_GET_INPUT_MODULE = 44,
+    SV_CMD_SET_POSITION_RANGE = 45,
+    SV_CMD_GET_POSITION_RANGE = 46,
+    SV_CMD_SET_TIMECODE_GRANULARITY = 47,
+    SV_CMD_GET_TIMECODE_GRANULARITY = 48,
+    SV_CMD_SET_OUTPUT_NAME = 49,
+    SV_CMD_GET_OUTPUT_NAME = 50,
+    SV_CMD_SET_OUTPUT_MODULE = 51,
+    SV_CMD_GET_OUTPUT_MODULE = 52,
+    SV_CMD_SET_OUTPUT_VOLUME = 57,
+    SV_CMD_GET_OUTPUT_VOLUME = 58,
+    SV_CMD_SET_CODEC_SETTING_1 = 59,
+    SV_CMD_GET_CODEC_SETTING_1 = 60,
+    SV_CMD_SET_OUTPUT_PORTS = 61,
+    SV_CMD_GET_OUTPUT_PORTS = 62,
+    SV_CMD_SET_CODEC_SETTING_2 = 63,
+    SV_CMD_GET_CODEC_SETTING_2 = 64,
+    SV_CMD_SET_CODEC_EQUALIZER = 65,
+    SV_CMD_GET_CODEC_EQUALIZER = 66,
     SV_CMD_SET_CODEC_MODULE = 67,
-    SV_CMD_SET_NOTIFICATION_MASK = 69, SV_CMD_GET_NOTIFICATION_MASK = 70,
-    SV_CMD_SET_DEBUG_LEVEL = 71, SV_CMD_GET_DEBUG_LEVEL = 72,
-    SV_CMD_REGISTER_FEEDBACK = 125, SV_CMD_QUERY_FEEDBACK = 126, SV_CMD_QUERY_FEEDBACKS = 127,
-    SV_CMD_FEEDBACK_EXIT = 128, SV_CMD_FEEDBACK_START = 129, SV_CMD_FEEDBACK_STOP = 130,
-    SV_CMD_FEEDBACK_SEND_MESSAGE = 134, SV_CMD_SET_FEEDBACK_RATE = 139,
-    SV_CMD_GET_FEEDBACK_RATE = 140, SV_CMD_SELECT_FEEDBACK_NAME = 141,
-    SV_CMD_SELECT_FEEDBACK_ID = 143, SV_CMD_SET_FEEDBACK_ENV_INT = 145,
-    SV_CMD_GET_FEEDBACK_ENV_INT = 146, SV_CMD_SET_FEEDBACK_ENV_STRING = 147,
-    SV_CMD_GET_FEEDBACK_ENV_STRING = 148, SV_CMD_UNSET_FEEDBACK_ENV = 149,
+    SV_CMD_SET_NOTIFICATION_MASK = 69,
+    SV_CMD_GET_NOTIFICATION_MASK = 70,
+    SV_CMD_SET_DEBUG_LEVEL = 71,
+    SV_CMD_GET_DEBUG_LEVEL = 72,
+    SV_CMD_REGISTER_FEEDBACK = 125,
+    SV_CMD_QUERY_FEEDBACK = 126,
+    SV_CMD_QUERY_FEEDBACKS = 127,
+    SV_CMD_FEEDBACK_EXIT = 128,
+    SV_CMD_FEEDBACK_START = 129,
+    SV_CMD_FEEDBACK_STOP = 130,
+    SV_CMD_FEEDBACK_SEND_MESSAGE = 134,
+    SV_CMD_SET_FEEDBACK_RATE = 139,
+    SV_CMD_GET_FEEDBACK_RATE = 140,
+    SV_CMD_SELECT_FEEDBACK_NAME = 141,
+    SV_CMD_SELECT_FEEDBACK_ID = 143,
+    SV_CMD_SET_FEEDBACK_ENV_INT = 145,
+    SV_CMD_GET_FEEDBACK_ENV_INT = 146,
+    SV_CMD_SET_FEEDBACK_ENV_STRING = 147,
+    SV_CMD_GET_FEEDBACK_ENV_STRING = 148,
+    SV_CMD_UNSET_FEEDBACK_ENV = 149,
 
     /* notifications, engine -> client */
-    SV_NOTE_READY = 73, SV_NOTE_ACK = 74, SV_NOTE_NACK = 75, SV_NOTE_PONG = 76,
-    SV_NOTE_EXITED = 77, SV_NOTE_PLAYER_STATE = 78, SV_NOTE_PLAYER_MODE = 79,
-    SV_NOTE_ENV_INT = 80, SV_NOTE_ENV_STRING = 81, SV_NOTE_INPUT_STATE = 82,
-    SV_NOTE_INPUT_NAME = 83, SV_NOTE_INPUT_CAPABILITIES = 84, SV_NOTE_POSITION = 85,
-    SV_NOTE_POSITION_RANGE = 86, SV_NOTE_TIMECODE = 87, SV_NOTE_TIMECODE_GRANULARITY = 88,
-    SV_NOTE_INPUT_MODULE = 89, SV_NOTE_INPUT_MODULE_INFO = 90, SV_NOTE_INPUT_DEVICE_INFO = 91,
-    SV_NOTE_INPUT_FILTER_INFO = 92, SV_NOTE_OUTPUT_STATE = 93, SV_NOTE_OUTPUT_NAME = 94,
-    SV_NOTE_OUTPUT_CAPABILITIES = 95, SV_NOTE_OUTPUT_BALANCE = 101,
-    SV_NOTE_OUTPUT_PCM_LEVEL = 102, SV_NOTE_OUTPUT_MASTER_LEVEL = 103,
-    SV_NOTE_CODEC_SETTING_1 = 104, SV_NOTE_OUTPUT_PORTS = 105, SV_NOTE_OUTPUT_MODULE = 106,
-    SV_NOTE_OUTPUT_MODULE_INFO = 107, SV_NOTE_OUTPUT_DEVICE_INFO = 108,
-    SV_NOTE_OUTPUT_FILTER_INFO = 109, SV_NOTE_CONTENT_TYPE = 110, SV_NOTE_DURATION = 111,
-    SV_NOTE_STREAM_PARAMETERS = 112, SV_NOTE_STREAM_PROPERTIES = 113,
-    SV_NOTE_CODEC_SETTING_2 = 114, SV_NOTE_CODEC_EQUALIZER = 115, SV_NOTE_CODEC_MODULE = 116,
-    SV_NOTE_CODEC_MODULE_INFO = 117, SV_NOTE_CODEC_DEVICE_INFO = 118,
-    SV_NOTE_NOTIFICATION_MASK = 119, SV_NOTE_DEBUG_LEVEL = 120, SV_NOTE_PROGRESS = 121,
-    SV_NOTE_DEBUG = 122, SV_NOTE_ERROR = 123, SV_NOTE_DATA = 124,
-    SV_NOTE_FEEDBACK_RATE = 150, SV_NOTE_FEEDBACK_STATE = 151, SV_NOTE_FEEDBACK_MODULE = 152,
-    SV_NOTE_FEEDBACK_MODULE_INFO = 153, SV_NOTE_FEEDBACK_NAME = 154,
-    SV_NOTE_FEEDBACK_HANDLER_INFO = 155, SV_NOTE_FEEDBACK_ENV_INT = 156
+    SV_NOTE_READY = 73,
+    SV_NOTE_ACK = 74,
+    SV_NOTE_NACK = 75,
+    SV_NOTE_PONG = 76,
+    SV_NOTE_EXITED = 77,
+    SV_NOTE_PLAYER_STATE = 78,
+    SV_NOTE_PLAYER_MODE = 79,
+    SV_NOTE_ENV_INT = 80,
+    SV_NOTE_ENV_STRING = 81,
+    SV_NOTE_INPUT_STATE = 82,
+    SV_NOTE_INPUT_NAME = 83,
+    SV_NOTE_INPUT_CAPABILITIES = 84,
+    SV_NOTE_POSITION = 85,
+    SV_NOTE_POSITION_RANGE = 86,
+    SV_NOTE_TIMECODE = 87,
+    SV_NOTE_TIMECODE_GRANULARITY = 88,
+    SV_NOTE_INPUT_MODULE = 89,
+    SV_NOTE_INPUT_MODULE_INFO = 90,
+    SV_NOTE_INPUT_DEVICE_INFO = 91,
+    SV_NOTE_INPUT_FILTER_INFO = 92,
+    SV_NOTE_OUTPUT_STATE = 93,
+    SV_NOTE_OUTPUT_NAME = 94,
+    SV_NOTE_OUTPUT_CAPABILITIES = 95,
+    SV_NOTE_OUTPUT_BALANCE = 101,
+    SV_NOTE_OUTPUT_PCM_LEVEL = 102,
+    SV_NOTE_OUTPUT_MASTER_LEVEL = 103,
+    SV_NOTE_CODEC_SETTING_1 = 104,
+    SV_NOTE_OUTPUT_PORTS = 105,
+    SV_NOTE_OUTPUT_MODULE = 106,
+    SV_NOTE_OUTPUT_MODULE_INFO = 107,
+    SV_NOTE_OUTPUT_DEVICE_INFO = 108,
+    SV_NOTE_OUTPUT_FILTER_INFO = 109,
+    SV_NOTE_CONTENT_TYPE = 110,
+    SV_NOTE_DURATION = 111,
+    SV_NOTE_STREAM_PARAMETERS = 112,
+    SV_NOTE_STREAM_PROPERTIES = 113,
+    SV_NOTE_CODEC_SETTING_2 = 114,
+    SV_NOTE_CODEC_EQUALIZER = 115,
+    SV_NOTE_CODEC_MODULE = 116,
+    SV_NOTE_CODEC_MODULE_INFO = 117,
+    SV_NOTE_CODEC_DEVICE_INFO = 118,
+    SV_NOTE_NOTIFICATION_MASK = 119,
+    SV_NOTE_DEBUG_LEVEL = 120,
+    SV_NOTE_PROGRESS = 121,
+    SV_NOTE_DEBUG = 122,
+    SV_NOTE_ERROR = 123,
+    SV_NOTE_DATA = 124,
+    SV_NOTE_FEEDBACK_RATE = 150,
+    SV_NOTE_FEEDBACK_STATE = 151,
+    SV_NOTE_FEEDBACK_MODULE = 152,
+    SV_NOTE_FEEDBACK_MODULE_INFO = 153,
+    SV_NOTE_FEEDBACK_NAME = 154,
+    SV_NOTE_FEEDBACK_HANDLER_INFO = 155,
+    SV_NOTE_FEEDBACK_ENV_INT = 156
 };
 
 /* Notification mask bits (command 69): a notification whose bit is clear is not sent.
@@ -108,8 +189,8 @@ enum {
 #define SV_MASK_OUTPUT_STATE 0x800
 #define SV_MASK_OUTPUT_NAME 0x1000
 #define SV_MASK_OUTPUT_CAPABILITIES 0x2000
-#define SV_MASK_FEEDBACK_POSITION 0x4000  /* position events to the feedback thread */
-#define SV_MASK_FEEDBACK_TIMECODE 0x8000  /* timecode events to the feedback thread */
+#define SV_MASK_FEEDBACK_POSITION 0x4000 /* position events to the feedback thread */
+#define SV_MASK_FEEDBACK_TIMECODE 0x8000 /* timecode events to the feedback thread */
 #define SV_MASK_OUTPUT_BALANCE 0x20000
 #define SV_MASK_OUTPUT_PCM_LEVEL 0x40000
 #define SV_MASK_OUTPUT_MASTER_LEVEL 0x80000
@@ -137,11 +218,12 @@ enum {
 /* ---- Messages ---- */
 
 /* One item of a stream property list (notification 113). */
-typedef struct sv_message_property {
+typedef struct sv_message_property
+{
     const char *name;
-    int type;          /* SV_PROP_STRING or SV_PROP_INTEGER */
-    const char *text;  /* strings; NULL for integers */
-    int value;         /* integers */
+    int type;         /* SV_PROP_STRING or SV_PROP_INTEGER */
+    const char *text; /* strings; NULL for integers */
+    int value;        /* integers */
 } sv_message_property;
 
 /* A command or a notification with its payload fields in the order of its payload
@@ -153,7 +235,8 @@ typedef struct sv_message_property {
  * n[2] value, s[0] text; 124: n[0] source, n[1] id, data/size; 135: n[0] seconds,
  * n[1] microseconds, n[2] frequency, n[3] channels, n[4] samples per channel, data.
  * Fields the shape does not use are 0 / NULL. */
-typedef struct sv_message {
+typedef struct sv_message
+{
     int code;
     int n[6];
     const char *s[2];
@@ -167,7 +250,7 @@ typedef sv_message sv_notification;
 
 /* ---- Engine ---- */
 
-typedef struct sv_engine sv_engine;  /* the control handle */
+typedef struct sv_engine sv_engine; /* the control handle */
 
 /* Start list: entries (name, value, type) ended by an entry whose name is NULL. Type
  * SV_START_POINTER entries carry a pointer to an sv_hook. "init-hook": fn is an
@@ -176,13 +259,15 @@ typedef struct sv_engine sv_engine;  /* the control handle */
  * load. An entry of another type ends the walk. */
 #define SV_START_POINTER 8
 
-typedef struct sv_start_entry {
+typedef struct sv_start_entry
+{
     const char *name;
     const void *value;
     int type;
 } sv_start_entry;
 
-typedef struct sv_hook {
+typedef struct sv_hook
+{
     void *user;
     void *fn;
 } sv_hook;
@@ -196,9 +281,8 @@ typedef int (*sv_init_hook_fn)(void *user, sv_engine *control, sv_decoder *decod
  * anything else lets the engine resolve the name itself; the answer in phase 1 is not
  * used. Runs on the player thread (the feedback thread for feedback handlers, with a
  * NULL decoder). */
-typedef int (*sv_module_loader_fn)(void *user, sv_module_kind kind, int phase, sv_engine *control,
-                                   sv_decoder *decoder, sv_module_register_fn *entry,
-                                   const char *name, const char *default_symbol);
+typedef int (*sv_module_loader_fn)(void *user, sv_module_kind kind, int phase, sv_engine *control, sv_decoder *decoder,
+                                   sv_module_register_fn *entry, const char *name, const char *default_symbol);
 
 /* Starts the engine: the feedback thread, then the player thread (its priority raised
  * as far as the process may; a refusal is not an error). The start list is walked on
@@ -232,9 +316,9 @@ int sv_send(sv_engine *control, const sv_message *message);
 /* Typed shortcuts for sv_send. Each fails with -306 when the code does not have the
  * shape named. */
 int sv_send_none(sv_engine *control, int code);
-int sv_send_int(sv_engine *control, int code, int value);         /* int, short or byte */
+int sv_send_int(sv_engine *control, int code, int value); /* int, short or byte */
 int sv_send_string(sv_engine *control, int code, const char *text);
-int sv_send_two_ints(sv_engine *control, int code, int a, int b);  /* e.g. 7 seek */
+int sv_send_two_ints(sv_engine *control, int code, int a, int b); /* e.g. 7 seek */
 int sv_send_name_int(sv_engine *control, int code, const char *name, int value);
 int sv_send_name_string(sv_engine *control, int code, const char *name, const char *value);
 int sv_send_string_short(sv_engine *control, int code, const char *name, int value);

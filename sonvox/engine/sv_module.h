@@ -55,10 +55,11 @@ typedef enum sv_module_kind {
 
 #define SV_NAME_MAX 256
 
-typedef struct sv_module_info {
-    int count;                      /* device count, device index asked for, or block size */
-    int flags;                      /* device flags or codec flags */
-    char name[SV_NAME_MAX];         /* up to 255 characters and a terminating zero */
+typedef struct sv_module_info
+{
+    int count;              /* device count, device index asked for, or block size */
+    int flags;              /* device flags or codec flags */
+    char name[SV_NAME_MAX]; /* up to 255 characters and a terminating zero */
     char description[SV_NAME_MAX];
 } sv_module_info;
 
@@ -88,8 +89,7 @@ int sv_props_remove_watcher(sv_props *props, const char *name, sv_prop_watcher f
 /* Number of items, and item i in list order (0 = head). The returned name and text
  * live until the item is changed or removed. Returns -900 when i is out of range. */
 int sv_props_count(const sv_props *props);
-int sv_props_item(const sv_props *props, int i, const char **name, int *type,
-                  const char **text, int *value);
+int sv_props_item(const sv_props *props, int i, const char **name, int *type, const char **text, int *value);
 void sv_props_clear(sv_props *props);
 
 /* ---- Records shared by the engine and the modules ---- */
@@ -102,15 +102,16 @@ void sv_props_clear(sv_props *props);
 
 #define SV_CONTENT_TYPE_MAX 128
 
-typedef struct sv_stream_info {
-    float position;        /* fraction of the stream, 0..1 */
-    int changed;           /* SV_STREAM_* bits */
-    int duration_ms;       /* 0 when unknown */
-    int frequency;         /* Hz */
-    int bitrate;           /* kbit/s */
+typedef struct sv_stream_info
+{
+    float position;  /* fraction of the stream, 0..1 */
+    int changed;     /* SV_STREAM_* bits */
+    int duration_ms; /* 0 when unknown */
+    int frequency;   /* Hz */
+    int bitrate;     /* kbit/s */
     int channels;
     char content_type[SV_CONTENT_TYPE_MAX];
-    sv_props *properties;  /* owned by the decoder */
+    sv_props *properties;                                /* owned by the decoder */
     int tc_hours, tc_minutes, tc_seconds, tc_hundredths; /* current timecode */
 } sv_stream_info;
 
@@ -121,15 +122,16 @@ typedef struct sv_stream_info {
 #define SV_BLOCK_CHANNELS_CHANGED 0x2
 #define SV_BLOCK_FREQUENCY_CHANGED 0x4
 
-typedef struct sv_output_block {
-    int changed;             /* SV_BLOCK_* bits, set by the engine */
+typedef struct sv_output_block
+{
+    int changed; /* SV_BLOCK_* bits, set by the engine */
     void *samples;
-    int capacity;            /* bytes available at samples */
+    int capacity; /* bytes available at samples */
     int samples_per_channel;
-    int bytes_per_sample;    /* always 2 */
+    int bytes_per_sample; /* always 2 */
     int channels;
     int frequency;
-    int latency_ms;          /* output latency, filled by the engine */
+    int latency_ms; /* output latency, filled by the engine */
 } sv_output_block;
 
 /* Codec settings: setting 1 and 2 and the optional 64-byte equaliser block
@@ -138,7 +140,8 @@ typedef struct sv_output_block {
 #define SV_CODEC_SETTING_2 2
 #define SV_CODEC_EQUALIZER 4
 
-typedef struct sv_codec_settings {
+typedef struct sv_codec_settings
+{
     int setting1;
     int setting2;
     int has_equalizer;
@@ -146,14 +149,15 @@ typedef struct sv_codec_settings {
 } sv_codec_settings;
 
 /* Output control record and its flags. */
-typedef struct sv_output_control {
+typedef struct sv_output_control
+{
     int bytes_per_sample;
     int frequency;
     int channels;
-    int master_level;  /* 0..100 */
-    int pcm_level;     /* 0..100 */
-    int balance;       /* 0..100, 50 = centre */
-    int ports;         /* port mask */
+    int master_level; /* 0..100 */
+    int pcm_level;    /* 0..100 */
+    int balance;      /* 0..100, 50 = centre */
+    int ports;        /* port mask */
 } sv_output_control;
 
 #define SV_CTL_SAMPLE_SIZE 0x1
@@ -181,8 +185,9 @@ struct sv_module_entry;
 
 /* Handed to every input, output, filter and codec at new(). The engine owns it; it lives
  * as long as the decoder. `source` in the report functions is the module's id. */
-typedef struct sv_decoder {
-    void *engine;  /* opaque, for the functions below */
+typedef struct sv_decoder
+{
+    void *engine; /* opaque, for the functions below */
 
     /* Report functions: they post notifications 121..124 to the client. */
     void (*progress)(void *engine, int source, int code, int value, const char *text);
@@ -200,28 +205,30 @@ typedef struct sv_decoder {
     int64_t (*size)(void *engine);
     int (*capabilities)(void *engine);
 
-    sv_props *environment;    /* decoder environment (commands 36..40) */
-    sv_stream_info *stream;   /* current stream information (inputs may add properties) */
+    sv_props *environment;  /* decoder environment (commands 36..40) */
+    sv_stream_info *stream; /* current stream information (inputs may add properties) */
 } sv_decoder;
 
 /* ---- Descriptors ---- */
 
-typedef struct sv_input_module {
+typedef struct sv_input_module
+{
     int version;
-    int (*probe)(const char *name);                       /* 0 accepts */
+    int (*probe)(const char *name); /* 0 accepts */
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *name, struct sv_module_entry *entry, sv_decoder *decoder);
     int (*destroy)(void *instance);
     int (*open)(void *instance);
     int (*close)(void *instance);
-    int (*read)(void *instance, void *buffer, int size);  /* bytes read; 0 at end */
+    int (*read)(void *instance, void *buffer, int size); /* bytes read; 0 at end */
     int (*seek)(void *instance, int64_t offset);
-    int (*get_capabilities)(void *instance);              /* optional: 0 */
-    int64_t (*get_size)(void *instance);                  /* optional: 0 */
+    int (*get_capabilities)(void *instance);                                 /* optional: 0 */
+    int64_t (*get_size)(void *instance);                                     /* optional: 0 */
     int (*send_message)(void *instance, int id, const void *data, int size); /* optional: -1 */
 } sv_input_module;
 
-typedef struct sv_output_module {
+typedef struct sv_output_module
+{
     int version;
     int (*probe)(const char *name);
     int (*info)(sv_module_info *info, int flags);
@@ -229,24 +236,24 @@ typedef struct sv_output_module {
     int (*destroy)(void *instance);
     int (*open)(void *instance);
     int (*close)(void *instance);
-    int (*write)(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels,
-                 int frequency);
+    int (*write)(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels, int frequency);
     /* optional: the engine hands out the decoder's own PCM buffer */
     void *(*get_buffer)(void *instance, int size);
     int (*set_control)(void *instance, const sv_output_control *control, int flags);
     /* optional: 2 channels, master 100, pcm 100, balance 50, ports 1 */
     int (*get_control)(void *instance, sv_output_control *control, int flags);
-    int (*get_latency)(void *instance, int *milliseconds);  /* optional: -1 */
-    int (*get_capabilities)(void *instance);                /* optional: 0x7FBFFFFF */
+    int (*get_latency)(void *instance, int *milliseconds);                   /* optional: -1 */
+    int (*get_capabilities)(void *instance);                                 /* optional: 0x7FBFFFFF */
     int (*send_message)(void *instance, int id, const void *data, int size); /* optional: -1 */
 } sv_output_module;
 
-typedef struct sv_codec_module {
+typedef struct sv_codec_module
+{
     int version;
     int (*probe)(const char *content_type, const char *name);
     int (*info)(sv_module_info *info, int flags);
-    int (*create)(void **instance, const char *content_type, const char *name,
-                  struct sv_module_entry *entry, sv_decoder *decoder);
+    int (*create)(void **instance, const char *content_type, const char *name, struct sv_module_entry *entry,
+                  sv_decoder *decoder);
     int (*destroy)(void *instance);
     int (*decode)(void *instance, sv_output_block *block, sv_stream_info *stream);
     int (*start_stream)(void *instance, sv_stream_info *stream);
@@ -264,7 +271,8 @@ typedef struct sv_codec_module {
 /* Filters implement any of their side's stream operations; an empty one passes the call
  * to the next element of the chain. `next` is the element after this filter. */
 typedef struct sv_filter_next sv_filter_next;
-typedef struct sv_filter_module {
+typedef struct sv_filter_module
+{
     int version;
     int (*probe)(const char *name);
     int (*info)(sv_module_info *info, int flags);
@@ -274,8 +282,8 @@ typedef struct sv_filter_module {
     int (*close)(void *instance, sv_filter_next *next);
     /* input filters: read; output filters: write (bytes, bytes per sample, channels, frequency) */
     int (*read)(void *instance, sv_filter_next *next, void *buffer, int size);
-    int (*write)(void *instance, sv_filter_next *next, const void *buffer, int bytes,
-                 int bytes_per_sample, int channels, int frequency);
+    int (*write)(void *instance, sv_filter_next *next, const void *buffer, int bytes, int bytes_per_sample,
+                 int channels, int frequency);
     int (*seek)(void *instance, sv_filter_next *next, int64_t offset);
     void *(*get_buffer)(void *instance, sv_filter_next *next, int size);
     int (*set_control)(void *instance, sv_filter_next *next, const sv_output_control *control, int flags);
@@ -304,12 +312,13 @@ int sv_next_get_control(sv_filter_next *next, sv_output_control *control, int fl
 #define SV_FEEDBACK_AUDIO 135
 #define SV_FEEDBACK_TIMECODE 136
 
-typedef struct sv_feedback_event {
-    int type;                 /* SV_FEEDBACK_AUDIO or SV_FEEDBACK_TIMECODE */
-    int seconds, microseconds;  /* when the event becomes audible */
+typedef struct sv_feedback_event
+{
+    int type;                  /* SV_FEEDBACK_AUDIO or SV_FEEDBACK_TIMECODE */
+    int seconds, microseconds; /* when the event becomes audible */
     int frequency;
     int channels;
-    int samples_per_channel;  /* 256 */
+    int samples_per_channel; /* 256 */
     /* Audio: per channel, samples_per_channel signed bytes (16-bit sample / 256), the
      * first channel's block followed by the second's. */
     const signed char *samples;
@@ -317,7 +326,8 @@ typedef struct sv_feedback_event {
 } sv_feedback_event;
 
 /* What the feedback thread offers a handler (its environment, commands 145..149). */
-typedef struct sv_feedback_env {
+typedef struct sv_feedback_env
+{
     void *context;
     int (*get_int)(void *context, const char *name, int *value);
     int (*get_string)(void *context, const char *name, char *buffer, int size);
@@ -327,7 +337,8 @@ typedef struct sv_feedback_env {
     int (*post)(void *context, int id, const void *data, int size);
 } sv_feedback_env;
 
-typedef struct sv_feedback_module {
+typedef struct sv_feedback_module
+{
     int version;
     int (*probe)(const char *name);
     int (*info)(sv_module_info *info, int flags);
@@ -345,10 +356,12 @@ typedef struct sv_feedback_module {
 typedef int (*sv_module_register_fn)(void *descriptor);
 
 /* A registry entry; modules only read `id` (their report source). */
-typedef struct sv_module_entry {
+typedef struct sv_module_entry
+{
     int id;
     sv_module_kind kind;
-    union {
+    union
+    {
         int version;
         sv_input_module input;
         sv_output_module output;
@@ -356,7 +369,7 @@ typedef struct sv_module_entry {
         sv_filter_module filter;
         sv_feedback_module feedback;
     } d;
-    void *instance;                 /* filters: their instance */
+    void *instance; /* filters: their instance */
     struct sv_module_entry *next;
 } sv_module_entry;
 

@@ -36,12 +36,18 @@ protected:
         ProgramTest::SetUp();
         setPlayerControl(&player);
         exec(QStringLiteral("update x_sjbsz set xq3='T-Wed', xq4='T-Thu', xq5='T-Fri', xq6='无'"));
-        addEntry(QStringLiteral("T-Thu"), QStringLiteral("afternoon bell"), QStringLiteral("14:00:00"), QStringLiteral("14:05:00"));
-        addEntry(QStringLiteral("T-Thu"), QStringLiteral("morning bell"), QStringLiteral("07:30:00"), QStringLiteral("07:35:00"));
-        addEntry(QStringLiteral("T-Thu"), QStringLiteral("noon music"), QStringLiteral("12:00:00"), QStringLiteral("12:30:00"));
-        addEntry(QStringLiteral("T-Fri"), QStringLiteral("midnight chime"), QStringLiteral("00:00:00"), QStringLiteral("00:00:03"));
-        addEntry(QStringLiteral("T-Fri"), QStringLiteral("friday bell"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"));
-        addEntry(QStringLiteral("T-Wed"), QStringLiteral("wednesday bell"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"));
+        addEntry(QStringLiteral("T-Thu"), QStringLiteral("afternoon bell"), QStringLiteral("14:00:00"),
+                 QStringLiteral("14:05:00"));
+        addEntry(QStringLiteral("T-Thu"), QStringLiteral("morning bell"), QStringLiteral("07:30:00"),
+                 QStringLiteral("07:35:00"));
+        addEntry(QStringLiteral("T-Thu"), QStringLiteral("noon music"), QStringLiteral("12:00:00"),
+                 QStringLiteral("12:30:00"));
+        addEntry(QStringLiteral("T-Fri"), QStringLiteral("midnight chime"), QStringLiteral("00:00:00"),
+                 QStringLiteral("00:00:03"));
+        addEntry(QStringLiteral("T-Fri"), QStringLiteral("friday bell"), QStringLiteral("08:00:00"),
+                 QStringLiteral("08:10:00"));
+        addEntry(QStringLiteral("T-Wed"), QStringLiteral("wednesday bell"), QStringLiteral("09:00:00"),
+                 QStringLiteral("09:10:00"));
     }
 
     void addEntry(const QString &sjmc, const QString &jmmc, const QString &start, const QString &end)
@@ -63,7 +69,8 @@ protected:
         QSqlQuery q(QSqlDatabase::database(dbhouse().connectionName()));
         q.exec(QStringLiteral("select jmmc, over, ixh from b_sjbjr order by kssj"));
         while (q.next())
-            rows.append(QStringLiteral("%1 %2 %3").arg(q.value(2).toString(), q.value(0).toString(), q.value(1).toString()));
+            rows.append(
+                QStringLiteral("%1 %2 %3").arg(q.value(2).toString(), q.value(0).toString(), q.value(1).toString()));
         return rows;
     }
 
@@ -84,13 +91,15 @@ protected:
 
 TEST_F(MainWindowTest, FirstRunWithoutSettingsShowsTodayAndKeepsTheWorkingTable)
 {
-    exec(QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,over,ixh) values('T-Thu','kept row','10:00:00','10:01:00','N',1)"));
+    exec(QStringLiteral(
+        "insert into b_sjbjr(sjmc,jmmc,kssj,jssj,over,ixh) values('T-Thu','kept row','10:00:00','10:01:00','N',1)"));
     dbhouse().close();
 
     TForm1 form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Bellwright"));
     ASSERT_EQ(form.pg1->count(), 7);
-    const char *const tabs[] = {"TabSheet1", "TabSheet7", "TabSheet2", "TabSheet3", "TabSheet4", "TabSheet5", "TabSheet6"};
+    const char *const tabs[] = {"TabSheet1", "TabSheet7", "TabSheet2", "TabSheet3",
+                                "TabSheet4", "TabSheet5", "TabSheet6"};
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(form.pg1->widget(i)->objectName(), QString::fromLatin1(tabs[i]));
     EXPECT_FALSE(form.tsj->isActive());
@@ -266,8 +275,7 @@ TEST_F(MainWindowTest, ManualReimportAsksFirst)
     EXPECT_TRUE(today().isEmpty());
     form.BitBtn31->click();
     EXPECT_EQ(today().size(), 3);
-    EXPECT_EQ(boxes.questions,
-              QStringList(2, QStringLiteral("询问|您确定要重新导入播放时间表吗？")));
+    EXPECT_EQ(boxes.questions, QStringList(2, QStringLiteral("询问|您确定要重新导入播放时间表吗？")));
     EXPECT_EQ(gridNames(form).size(), 3);
 }
 

@@ -101,11 +101,14 @@ TEST(ProgramRun, ProgramFolderThatCannotBeCreatedIsReportedWithoutACrash)
     // The program says "data error" and waits for the box to be closed; a service stop
     // still ends it the normal way.
     QByteArray errors;
-    ASSERT_TRUE(waitFor([&] {
-        program.waitForReadyRead(50);
-        errors += program.readAllStandardError();
-        return errors.contains("data error") || program.state() != QProcess::Running;
-    }, 15000)) << errors.constData();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            program.waitForReadyRead(50);
+            errors += program.readAllStandardError();
+            return errors.contains("data error") || program.state() != QProcess::Running;
+        },
+        15000))
+        << errors.constData();
     ASSERT_EQ(program.state(), QProcess::Running) << errors.constData();
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(10000));

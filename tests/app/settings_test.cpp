@@ -22,9 +22,9 @@ QStringList keyLines(const QByteArray &file)
 }
 
 const QStringList nineKeys = {
-    QStringLiteral("strrqr"), QStringLiteral("strposr"), QStringLiteral("strposr2"),
-    QStringLiteral("strstart"), QStringLiteral("strmin"), QStringLiteral("stroff"),
-    QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime"),
+    QStringLiteral("strrqr"),   QStringLiteral("strposr"),  QStringLiteral("strposr2"),
+    QStringLiteral("strstart"), QStringLiteral("strmin"),   QStringLiteral("stroff"),
+    QStringLiteral("strover"),  QStringLiteral("strvolue"), QStringLiteral("strofftime"),
 };
 
 TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrder)
@@ -70,16 +70,15 @@ TEST_F(SettingsTest, ValuesSurviveSaveAndReload)
 
 TEST_F(SettingsTest, LowerCaseSectionIsReadAndUpdatedInPlaceKeepingOtherLines)
 {
-    writeFile(QStringLiteral("chimecast.ini"),
-              "; kept comment\r\n"
-              "[Other]\r\n"
-              "strmin=1\r\n"
-              "[judge]\r\n"
-              "STRMIN = 1\r\n"
-              "custom=keep me\r\n"
-              "strofftime=21:30:00\r\n"
-              "[Tail]\r\n"
-              "x=y\r\n");
+    writeFile(QStringLiteral("chimecast.ini"), "; kept comment\r\n"
+                                               "[Other]\r\n"
+                                               "strmin=1\r\n"
+                                               "[judge]\r\n"
+                                               "STRMIN = 1\r\n"
+                                               "custom=keep me\r\n"
+                                               "strofftime=21:30:00\r\n"
+                                               "[Tail]\r\n"
+                                               "x=y\r\n");
     TGlobal s(settingsFilePath());
     EXPECT_EQ(s.strmin, QStringLiteral("1")) << "keys and sections match without case";
     EXPECT_EQ(s.strofftime, QStringLiteral("21:30:00"));

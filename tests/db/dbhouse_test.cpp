@@ -11,7 +11,6 @@ namespace {
 
 using DbhouseTest = ProgramTest;
 
-
 TEST_F(DbhouseTest, MissingDatabaseIsCreatedWithTheDeliveredContent)
 {
     Tdbhouse db;
@@ -140,7 +139,8 @@ TEST_F(DbhouseTest, EveryCatalogueStatementRunsOnTheSchema)
           s("yldx", 80.0), s("bffs", text), s("bfzt", text), s("wjbz", text)}},
         {Sql::insertTodayLine1 + QLatin1Char('\n') + Sql::insertTodayLine2,
          {s("sjmc", text), s("jmmc", text), s("kssj", t), s("jssj", t), s("wjpath", text), s("bfsc", text),
-          s("yldx", 80.0), s("bffs", text), s("bfzt", text), s("wjbz", text), s("over", QStringLiteral("N")), s("ixh", 1)}},
+          s("yldx", 80.0), s("bffs", text), s("bfzt", text), s("wjbz", text), s("over", QStringLiteral("N")),
+          s("ixh", 1)}},
         {Sql::markTodayEntry, {s("over", QStringLiteral("Y")), s("iid", 1)}},
         {Sql::markTodayBefore, {s("over", QStringLiteral("Y")), s("bfzt", text), s("t0", t)}},
         {Sql::markTodayEntryPlayed, {s("over", QStringLiteral("Y")), s("bfzt", text), s("iid", 1)}},
@@ -157,7 +157,8 @@ TEST_F(DbhouseTest, EveryCatalogueStatementRunsOnTheSchema)
         {Sql::insertHoliday, {s("rq", QDate(2024, 3, 14))}},
         {Sql::deleteHoliday, {s("iid", 1)}},
         {Sql::updateWeekly,
-         {s("xq1", text), s("xq2", text), s("xq3", text), s("xq4", text), s("xq5", text), s("xq6", text), s("xq7", text)}},
+         {s("xq1", text), s("xq2", text), s("xq3", text), s("xq4", text), s("xq5", text), s("xq6", text),
+          s("xq7", text)}},
         {Sql::deleteTimetable, {s("sjmc", text)}},
         {Sql::deleteEntry, {s("iid", 1)}},
         {Sql::deleteEntryByName, {s("sjmc", text), s("jmmc", text)}},
@@ -216,7 +217,8 @@ TEST_F(DbhouseTest, QueryObjectsStoreTextFormsAndWalkTheirRows)
     QStringList seen;
     for (q->first(); !q->eof(); q->next())
         seen.append(q->fieldText(QStringLiteral("jmmc")) + QLatin1Char(' ') + q->fieldText(QStringLiteral("kssj")));
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("a 07:30:00"), QStringLiteral("b 09:00:00"), QStringLiteral("c 14:00:05")}));
+    EXPECT_EQ(seen,
+              (QStringList{QStringLiteral("a 07:30:00"), QStringLiteral("b 09:00:00"), QStringLiteral("c 14:00:05")}));
     EXPECT_DOUBLE_EQ(q->value(0, QStringLiteral("yldx")).toDouble(), 50.5);
     EXPECT_TRUE(q->value(0, QStringLiteral("wjpath")).isNull()) << "an unset parameter stores NULL";
     EXPECT_THROW(q->field(QStringLiteral("jmmc")), DbError) << "past the last row";

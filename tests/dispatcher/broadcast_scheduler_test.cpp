@@ -31,7 +31,8 @@
 
 namespace {
 
-class RecordingLibrary final : public LibraryEngine {
+class RecordingLibrary final : public LibraryEngine
+{
 public:
     void stop() override { log.append(QStringLiteral("stop")); }
     void init() override {}
@@ -42,7 +43,8 @@ public:
     QStringList log;
 };
 
-class SilentMedia final : public MediaPlayer {
+class SilentMedia final : public MediaPlayer
+{
 public:
     bool open(const QString &, QString * = nullptr) override { return false; }
     bool play(QString * = nullptr) override { return false; }
@@ -56,7 +58,8 @@ public:
     bool finished() const override { return false; }
 };
 
-class BroadcastSchedulerTest : public ProgramTest {
+class BroadcastSchedulerTest : public ProgramTest
+{
 protected:
     int addEntry(const QString &name, const QString &start, const QString &end, const QString &path, int volume)
     {
@@ -81,9 +84,12 @@ TEST_F(BroadcastSchedulerTest, ProgrammePlaysThroughTheMainWindowAndTheDayEndsWi
     writeFile(QStringLiteral("music/song.mp3"), "x");
     const QString bell = path(QStringLiteral("music/bell.mp3"));
     const QString song = path(QStringLiteral("music/song.mp3"));
-    exec(QStringLiteral("update x_sjbsz set xq1='测试',xq2='测试',xq3='测试',xq4='测试',xq5='测试',xq6='测试',xq7='测试'"));
-    const int first = addEntry(QStringLiteral("上课铃"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), bell, 50);
-    const int last = addEntry(QStringLiteral("放学"), QStringLiteral("17:00:00"), QStringLiteral("17:30:00"), song, 100);
+    exec(QStringLiteral(
+        "update x_sjbsz set xq1='测试',xq2='测试',xq3='测试',xq4='测试',xq5='测试',xq6='测试',xq7='测试'"));
+    const int first =
+        addEntry(QStringLiteral("上课铃"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), bell, 50);
+    const int last =
+        addEntry(QStringLiteral("放学"), QStringLiteral("17:00:00"), QStringLiteral("17:30:00"), song, 100);
     appSettings().strover = QStringLiteral("1");
 
     clock.set(QDateTime(QDate(2024, 3, 14), QTime(7, 59, 0)));

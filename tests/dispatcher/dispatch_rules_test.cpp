@@ -5,14 +5,18 @@
 using namespace dispatch;
 
 namespace {
-int at(int h, int m, int s) { return h * 3600 + m * 60 + s; }
+int at(int h, int m, int s)
+{
+    return h * 3600 + m * 60 + s;
+}
 } // namespace
 
 TEST(DispatchRules, DueOnlyInsideTheStartWindow)
 {
     const QString N = QStringLiteral("N");
     const QString Y = QStringLiteral("Y");
-    struct Case {
+    struct Case
+    {
         const char *what;
         int now, start, end;
         QString over;
@@ -45,8 +49,7 @@ TEST(DispatchRules, PlayModesAndVolume)
     EXPECT_EQ(playModesFor(QString()), (PlayModes{false, true}));
 
     const std::pair<double, int> volumes[] = {
-        {0, 0}, {100, 169}, {50, 84}, {50.9, 84}, {1, 1}, {99, 167}, {33, 55},
-        {-5, 0}, {250, 169}, {std::nan(""), 0},
+        {0, 0}, {100, 169}, {50, 84}, {50.9, 84}, {1, 1}, {99, 167}, {33, 55}, {-5, 0}, {250, 169}, {std::nan(""), 0},
     };
     for (const auto &[percent, position] : volumes)
         EXPECT_EQ(volumePositionFor(percent), position) << percent;

@@ -13,7 +13,8 @@
 
 // A dispatcher over a temporary working table, a fake player and a clock the test moves.
 // Timers are never left to the event loop: step() plays them in simulated time.
-class DispatcherFixture : public ::testing::Test {
+class DispatcherFixture : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -38,14 +38,17 @@ TEST_F(DispatcherFixture, LateStartPlaysFromTheFirstItemAndStopsFourSecondsEarly
 TEST_F(DispatcherFixture, EntriesOutsideAStartableWindowNeverStart)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
-    const int shortOne = t.add({QStringLiteral("铃"), QStringLiteral("08:00:00"), QStringLiteral("08:00:04"), QStringLiteral("1"), a});
-    const int done = t.add({QStringLiteral("已完成"), QStringLiteral("09:00:00"), QStringLiteral("09:30:00"), QStringLiteral("1"), a,
-                            QStringLiteral("顺序播放"), 100, QStringLiteral("Y")});
-    const int night = t.add({QStringLiteral("夜间"), QStringLiteral("23:00:00"), QStringLiteral("01:00:00"), QStringLiteral("1"), a});
+    const int shortOne =
+        t.add({QStringLiteral("铃"), QStringLiteral("08:00:00"), QStringLiteral("08:00:04"), QStringLiteral("1"), a});
+    const int done = t.add({QStringLiteral("已完成"), QStringLiteral("09:00:00"), QStringLiteral("09:30:00"),
+                            QStringLiteral("1"), a, QStringLiteral("顺序播放"), 100, QStringLiteral("Y")});
+    const int night =
+        t.add({QStringLiteral("夜间"), QStringLiteral("23:00:00"), QStringLiteral("01:00:00"), QStringLiteral("1"), a});
     t.openGrid();
 
-    for (const auto &[from, to] : {std::pair{QTime(7, 59, 50), QTime(8, 0, 10)}, std::pair{QTime(8, 59, 50), QTime(9, 30, 10)},
-                                   std::pair{QTime(22, 59, 50), QTime(23, 59, 59)}}) {
+    for (const auto &[from, to] :
+         {std::pair{QTime(7, 59, 50), QTime(8, 0, 10)}, std::pair{QTime(8, 59, 50), QTime(9, 30, 10)},
+          std::pair{QTime(22, 59, 50), QTime(23, 59, 59)}}) {
         clock = QDateTime(day, from, Qt::UTC);
         runUntil(to);
     }
@@ -61,8 +64,10 @@ TEST_F(DispatcherFixture, OverlappingEntryStartsAfterTheFirstEnds)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
     const QString b = t.file(QStringLiteral("b.mp3"));
-    const int first = t.add({QStringLiteral("甲"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
-    const int second = t.add({QStringLiteral("乙"), QStringLiteral("08:20:00"), QStringLiteral("08:40:00"), QStringLiteral("1"), b});
+    const int first =
+        t.add({QStringLiteral("甲"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
+    const int second =
+        t.add({QStringLiteral("乙"), QStringLiteral("08:20:00"), QStringLiteral("08:40:00"), QStringLiteral("1"), b});
     t.openGrid();
     QSignalSpy started(dispatcher.get(), &Dispatcher::programmeStarted);
     std::pair<QString, QString> secondWhenFirstEnded;
@@ -93,9 +98,12 @@ TEST_F(DispatcherFixture, OverlappingEntryStartsAfterTheFirstEnds)
 TEST_F(DispatcherFixture, EndOfAProgrammeMarksEarlierStartingEntriesPlayed)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
-    const int skipped = t.add({QStringLiteral("早"), QStringLiteral("07:00:00"), QStringLiteral("07:30:00"), QStringLiteral("1"), a});
-    const int played = t.add({QStringLiteral("中"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
-    const int after = t.add({QStringLiteral("后"), QStringLiteral("10:00:00"), QStringLiteral("10:10:00"), QStringLiteral("1"), a});
+    const int skipped =
+        t.add({QStringLiteral("早"), QStringLiteral("07:00:00"), QStringLiteral("07:30:00"), QStringLiteral("1"), a});
+    const int played =
+        t.add({QStringLiteral("中"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    const int after =
+        t.add({QStringLiteral("后"), QStringLiteral("10:00:00"), QStringLiteral("10:10:00"), QStringLiteral("1"), a});
     t.openGrid();
     // Automatic playing was off until 08:00, so the 07:00 entry never ran.
     setTime(8, 0, 0);
@@ -111,8 +119,8 @@ TEST_F(DispatcherFixture, EndOfAProgrammeMarksEarlierStartingEntriesPlayed)
 TEST_F(DispatcherFixture, VolumeAndPlayModesComeFromTheProgramme)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
-    const int silent = t.add({QStringLiteral("静"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a,
-                              QStringLiteral("随机播放"), 0});
+    const int silent = t.add({QStringLiteral("静"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"),
+                              QStringLiteral("1"), a, QStringLiteral("随机播放"), 0});
     t.add({QStringLiteral("响"), QStringLiteral("08:20:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a,
            QStringLiteral("顺序播放"), 100});
     t.openGrid();
@@ -158,7 +166,8 @@ TEST_F(DispatcherFixture, PausedPlayerIsResumedNotRestarted)
 TEST_F(DispatcherFixture, NetworkProgrammePlaysTheStreamWithoutPressingPlay)
 {
     const QString url = QStringLiteral("http://127.0.0.1:8000/live");
-    const int iid = t.add({QStringLiteral("广播"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("4"), url});
+    const int iid = t.add(
+        {QStringLiteral("广播"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("4"), url});
     t.openGrid();
 
     setTime(8, 0, 0);
@@ -209,9 +218,12 @@ TEST_F(DispatcherFixture, DayEndShutdownAfterTheLastWaitingEntryOnly)
 TEST_F(DispatcherFixture, MissedStopSecondStillEndsTheProgramme)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
-    const int first = t.add({QStringLiteral("一"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
-    const int slept = t.add({QStringLiteral("二"), QStringLiteral("08:40:00"), QStringLiteral("08:50:00"), QStringLiteral("1"), a});
-    const int next = t.add({QStringLiteral("三"), QStringLiteral("09:00:00"), QStringLiteral("09:30:00"), QStringLiteral("1"), a});
+    const int first =
+        t.add({QStringLiteral("一"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
+    const int slept =
+        t.add({QStringLiteral("二"), QStringLiteral("08:40:00"), QStringLiteral("08:50:00"), QStringLiteral("1"), a});
+    const int next =
+        t.add({QStringLiteral("三"), QStringLiteral("09:00:00"), QStringLiteral("09:30:00"), QStringLiteral("1"), a});
     t.openGrid();
     setTime(8, 0, 0);
     dispatcher->tbfTimer();
@@ -243,7 +255,8 @@ TEST_F(DispatcherFixture, RebuiltTableAndDatabaseErrorsDoNotStopTheSchedule)
 
     // The day's table is rebuilt while the programme runs: its iid no longer exists.
     t.exec(QStringLiteral("delete from b_sjbjr"));
-    const int rebuilt = t.add({QStringLiteral("一"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
+    const int rebuilt =
+        t.add({QStringLiteral("一"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
     runUntil(QTime(8, 29, 56));
     EXPECT_EQ(dispatcher->runningCount(), 0);
     EXPECT_EQ(t.state(rebuilt), waitingState());

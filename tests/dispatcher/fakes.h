@@ -19,7 +19,8 @@
 
 #include <memory>
 
-class FakePlayer : public BroadcastPlayer {
+class FakePlayer : public BroadcastPlayer
+{
 public:
     void setLoopMode(bool on) override { loopMode = on; }
     void setRandomMode(bool on) override { randomMode = on; }
@@ -62,7 +63,11 @@ public:
         paused = false;
         current.clear();
     }
-    void playUrl(const QString &url) override { streamUrl = url; streaming = true; }
+    void playUrl(const QString &url) override
+    {
+        streamUrl = url;
+        streaming = true;
+    }
     void stopUrl() override { streaming = false; }
     void showStreamPanel(bool shown) override { streamPanelShown = shown; }
     void setPlayListCaption(const QString &text) override { caption = text; }
@@ -85,7 +90,8 @@ public:
 };
 
 // Recursive scan, names sorted, folder's own files before its subfolders'.
-class DirScanner : public FolderScanner {
+class DirScanner : public FolderScanner
+{
 public:
     QStringList scan(const QString &folder, const QString &mask) override
     {
@@ -103,7 +109,8 @@ public:
 
 // A temporary database holding today's working table and saved song lists, with the
 // grid of today's timetable over it.
-class TodayTable {
+class TodayTable
+{
 public:
     TodayTable()
     {
@@ -112,13 +119,11 @@ public:
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         db.setDatabaseName(QStringLiteral(":memory:"));
         db.open();
-        exec(QStringLiteral(
-            "create table b_sjbjr (iid integer primary key autoincrement, sjmc text, jmmc text,"
-            " kssj text, jssj text, wjpath text, bfsc text, yldx real, bffs text, bfzt text,"
-            " wjbz text, over text default 'N', ixh integer)"));
-        exec(QStringLiteral(
-            "create table b_gqlbmxbak (iid integer primary key autoincrement, wjpath text,"
-            " wjmc text, lbmc text, zsc text)"));
+        exec(QStringLiteral("create table b_sjbjr (iid integer primary key autoincrement, sjmc text, jmmc text,"
+                            " kssj text, jssj text, wjpath text, bfsc text, yldx real, bffs text, bfzt text,"
+                            " wjbz text, over text default 'N', ixh integer)"));
+        exec(QStringLiteral("create table b_gqlbmxbak (iid integer primary key autoincrement, wjpath text,"
+                            " wjmc text, lbmc text, zsc text)"));
         store = std::make_unique<SqlScheduleStore>(db);
         view.setModel(&model);
         grid = std::make_unique<TableViewTodayGrid>(&view);
@@ -133,7 +138,8 @@ public:
         QSqlDatabase::removeDatabase(connection_);
     }
 
-    struct Row {
+    struct Row
+    {
         QString jmmc;
         QString kssj;
         QString jssj;
@@ -149,9 +155,8 @@ public:
     int add(const Row &r)
     {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral(
-            "insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"
-            " values(:sjmc,:jmmc,:kssj,:jssj,:wjpath,'',:yldx,:bffs,'未播放',:wjbz,:over,:ixh)"));
+        q.prepare(QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"
+                                 " values(:sjmc,:jmmc,:kssj,:jssj,:wjpath,'',:yldx,:bffs,'未播放',:wjbz,:over,:ixh)"));
         q.bindValue(QStringLiteral(":sjmc"), sjmc);
         q.bindValue(QStringLiteral(":jmmc"), r.jmmc);
         q.bindValue(QStringLiteral(":kssj"), r.kssj);

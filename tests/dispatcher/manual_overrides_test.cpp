@@ -6,7 +6,8 @@
 
 namespace {
 
-class ManualOverridesTest : public DispatcherFixture {
+class ManualOverridesTest : public DispatcherFixture
+{
 protected:
     void SetUp() override
     {
@@ -49,7 +50,8 @@ protected:
 TEST_F(ManualOverridesTest, PlayNowAndStopWithoutTouchingTheSchedule)
 {
     const QString url = QStringLiteral("http://127.0.0.1:8000/live");
-    const int fileEntry = t.add({QStringLiteral("升旗"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    const int fileEntry =
+        t.add({QStringLiteral("升旗"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
     t.add({QStringLiteral("广播"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("4"), url});
     t.openGrid();
     setTime(7, 0, 0);
@@ -96,8 +98,10 @@ TEST_F(ManualOverridesTest, PlayNowOnAnEmptyGridDoesNothing)
 
 TEST_F(ManualOverridesTest, DueProgrammeStartsOverAManualOneAndItsEndStopsBoth)
 {
-    const int due = t.add({QStringLiteral("定时"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
-    const int manual = t.add({QStringLiteral("手动"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("1"), b});
+    const int due =
+        t.add({QStringLiteral("定时"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    const int manual =
+        t.add({QStringLiteral("手动"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("1"), b});
     t.openGrid();
     setTime(8, 0, 0);
     dispatcher->tbfTimer();
@@ -117,7 +121,8 @@ TEST_F(ManualOverridesTest, DueProgrammeStartsOverAManualOneAndItsEndStopsBoth)
 
 TEST_F(ManualOverridesTest, StoppingAutomaticPlayKeepsTheRunningProgrammesEnd)
 {
-    const int iid = t.add({QStringLiteral("节目"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    const int iid =
+        t.add({QStringLiteral("节目"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
     t.add({QStringLiteral("下一个"), QStringLiteral("08:20:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), b});
     t.openGrid();
     setTime(8, 0, 0);
@@ -169,7 +174,8 @@ TEST_F(ManualOverridesTest, DoubleClickOpensTheEntrysLocation)
 {
     const QString folder = t.dir.filePath(QStringLiteral("songs"));
     t.file(QStringLiteral("songs/x.mp3"));
-    struct Case {
+    struct Case
+    {
         QString path;
         QUrl expected;
     };
@@ -183,7 +189,8 @@ TEST_F(ManualOverridesTest, DoubleClickOpensTheEntrysLocation)
     for (const Case &c : cases)
         EXPECT_EQ(ManualOverrides::locationFor(c.path), c.expected) << c.path.toStdString();
 
-    t.add({QStringLiteral("文件夹"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("3"), folder});
+    t.add({QStringLiteral("文件夹"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("3"),
+           folder});
     t.add({QStringLiteral("丢失"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("1"),
            t.dir.filePath(QStringLiteral("gone.mp3"))});
     t.openGrid();

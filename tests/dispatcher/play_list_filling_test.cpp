@@ -6,7 +6,8 @@
 
 namespace {
 
-class PlayListFilling : public ::testing::Test {
+class PlayListFilling : public ::testing::Test
+{
 protected:
     TodayEntry entry(const QString &kind, const QString &path)
     {
@@ -53,7 +54,8 @@ TEST_F(PlayListFilling, EachKindFillsFromItsSource)
     t.addSong(QStringLiteral("别的"), one);
     t.addSong(QStringLiteral("课间"), t.dir.filePath(QStringLiteral("songs"))); // a folder is not a song
 
-    struct Case {
+    struct Case
+    {
         const char *what;
         TodayEntry e;
         QStringList list;
@@ -66,7 +68,10 @@ TEST_F(PlayListFilling, EachKindFillsFromItsSource)
         {"song list in iid order", entry(QStringLiteral("2"), QStringLiteral("课间")), {s1, s3}, false, {}},
         {"unknown song list", entry(QStringLiteral("2"), QStringLiteral("无此列表")), {}, false, {}},
         {"missing folder", entry(QStringLiteral("3"), t.dir.filePath(QStringLiteral("nowhere"))), {}, false, {}},
-        {"network address", entry(QStringLiteral("4"), QStringLiteral("http://127.0.0.1:8000/a")), {}, true,
+        {"network address",
+         entry(QStringLiteral("4"), QStringLiteral("http://127.0.0.1:8000/a")),
+         {},
+         true,
          QStringLiteral("http://127.0.0.1:8000/a")},
         {"unknown kind", entry(QStringLiteral("9"), one), {}, false, {}},
     };

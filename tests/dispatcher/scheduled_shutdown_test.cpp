@@ -8,7 +8,8 @@
 
 namespace {
 
-class ScheduledShutdownTest : public ::testing::Test {
+class ScheduledShutdownTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -41,7 +42,7 @@ protected:
 TEST_F(ScheduledShutdownTest, ShutsDownOnlyInTheFifteenSecondsAfterTheSetTime)
 {
     const std::pair<QTime, bool> ticks[] = {
-        {QTime(19, 59, 59), false}, {QTime(20, 0, 0), false}, {QTime(20, 0, 1), true},
+        {QTime(19, 59, 59), false}, {QTime(20, 0, 0), false},  {QTime(20, 0, 1), true},
         {QTime(20, 0, 15), true},   {QTime(20, 0, 16), false}, {QTime(20, 0, 30), false},
     };
     for (const auto &[time, shuts] : ticks) {
@@ -49,8 +50,9 @@ TEST_F(ScheduledShutdownTest, ShutsDownOnlyInTheFifteenSecondsAfterTheSetTime)
         DryRunPowerOff p;
         ShutdownSequence s{p, {}};
         QTimer timer;
-        ScheduledShutdown w(&timer, [&] { return QDateTime(clock.date(), time, Qt::UTC); },
-                            {[] { return QStringLiteral("1"); }, [] { return QStringLiteral("20:00:00"); }}, s);
+        ScheduledShutdown w(
+            &timer, [&] { return QDateTime(clock.date(), time, Qt::UTC); },
+            {[] { return QStringLiteral("1"); }, [] { return QStringLiteral("20:00:00"); }}, s);
         timer.start();
         w.tgjTimer();
         EXPECT_EQ(s.isStarted(), shuts);
@@ -118,7 +120,8 @@ TEST_F(ScheduledShutdownTest, SequenceKeepsTheEventLoopRunningThenPowersOffAndCl
 
 TEST(PowerOffChoice, RealPowerOffOnlyOutsideTestsAndWhenNotDryRun)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         QList<std::pair<QString, QString>> vars;
         PowerOffMode mode;

@@ -8,8 +8,8 @@
 
 // A whole day of 40 programmes of every kind, with short, overlapping and cross-midnight
 // entries among them, run in simulated time with the timers' real intervals and an
-// arbitrary phase against the second; idle time between programmes is skipped. Reports how late each programme started and how
-// far after its stop time it was stopped.
+// arbitrary phase against the second; idle time between programmes is skipped. Reports how late each programme started
+// and how far after its stop time it was stopped.
 TEST_F(DispatcherFixture, FortyProgrammeDayPlaysOrMarksEveryEntry)
 {
     const QString a = t.file(QStringLiteral("day/a.mp3"));
@@ -17,7 +17,8 @@ TEST_F(DispatcherFixture, FortyProgrammeDayPlaysOrMarksEveryEntry)
     t.file(QStringLiteral("day/folder/c.mid"));
     t.addSong(QStringLiteral("课间"), a);
 
-    struct Planned {
+    struct Planned
+    {
         int iid;
         int start;
         int end;
@@ -43,8 +44,8 @@ TEST_F(DispatcherFixture, FortyProgrammeDayPlaysOrMarksEveryEntry)
             path = t.dir.filePath(QStringLiteral("day/folder"));
         else if (kind == QStringLiteral("4"))
             path = QStringLiteral("http://127.0.0.1:8000/live");
-        const int iid = t.add({QStringLiteral("节目%1").arg(i), dispatch::timeText(start), dispatch::timeText(end), kind, path,
-                               QStringLiteral("顺序循环"), double(i % 3 * 50)});
+        const int iid = t.add({QStringLiteral("节目%1").arg(i), dispatch::timeText(start), dispatch::timeText(end),
+                               kind, path, QStringLiteral("顺序循环"), double(i % 3 * 50)});
         plan.push_back({iid, start, end, length > 4 && i != 39});
     }
     t.openGrid();

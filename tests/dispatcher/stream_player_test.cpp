@@ -20,8 +20,8 @@ QString writeSilence(const QTemporaryDir &dir)
     auto u16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
     QFile f(path);
     f.open(QIODevice::WriteOnly);
-    f.write("RIFF" + u32(36 + quint32(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate)
-            + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(data.size())) + data);
+    f.write("RIFF" + u32(36 + quint32(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate) + u32(rate * 2)
+            + u16(2) + u16(16) + "data" + u32(quint32(data.size())) + data);
     return path;
 }
 

@@ -34,8 +34,8 @@ void writeTone(const QString &path, int seconds)
     }
     auto u32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
     auto u16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
-    QByteArray wav = "RIFF" + u32(36 + quint32(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1)
-        + u32(rate) + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(data.size())) + data;
+    QByteArray wav = "RIFF" + u32(36 + quint32(data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(rate)
+                     + u32(rate * 2) + u16(2) + u16(16) + "data" + u32(quint32(data.size())) + data;
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(wav);
@@ -62,11 +62,10 @@ void createDatabase(const QString &path, const QString &tone, const QTime &start
         }
         QSqlQuery q(db);
         ASSERT_TRUE(q.exec(QStringLiteral("delete from x_sjbsz")));
-        ASSERT_TRUE(q.exec(QStringLiteral(
-            "insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values('联调','联调','联调','联调','联调','联调','联调')")));
-        q.prepare(QStringLiteral(
-            "insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz)"
-            " values('联调','铃声',:kssj,:jssj,:wjpath,'00:00:10',100,'顺序播放','未播放','1')"));
+        ASSERT_TRUE(q.exec(QStringLiteral("insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) "
+                                          "values('联调','联调','联调','联调','联调','联调','联调')")));
+        q.prepare(QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz)"
+                                 " values('联调','铃声',:kssj,:jssj,:wjpath,'00:00:10',100,'顺序播放','未播放','1')"));
         q.bindValue(QStringLiteral(":kssj"), start.toString(QStringLiteral("HH:mm:ss")));
         q.bindValue(QStringLiteral(":jssj"), end.toString(QStringLiteral("HH:mm:ss")));
         q.bindValue(QStringLiteral(":wjpath"), tone);
@@ -118,14 +117,17 @@ TEST(EndToEndDispatch, ProgrammeSoundsInItsWindowAndIsMarkedPlayed)
         QFile conf(alsaConf);
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
         conf.write(QStringLiteral("pcm.chimecast_test {\n  type file\n  slave.pcm { type null }\n"
-                                  "  file \"%1\"\n  format \"raw\"\n}\n").arg(output).toUtf8());
+                                  "  file \"%1\"\n  format \"raw\"\n}\n")
+                       .arg(output)
+                       .toUtf8());
     }
     // A saved date of yesterday makes the program resolve today's timetable at start.
     {
         QFile ini(home.filePath(QStringLiteral("chimecast.ini")));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
         ini.write(QStringLiteral("[Judge]\nstrrqr=%1\n")
-                      .arg(QDate::currentDate().addDays(-1).toString(QStringLiteral("yyyy-MM-dd"))).toUtf8());
+                      .arg(QDate::currentDate().addDays(-1).toString(QStringLiteral("yyyy-MM-dd")))
+                      .toUtf8());
     }
     const QDateTime launch = QDateTime::currentDateTime();
     const QTime start = launch.time().addSecs(3);

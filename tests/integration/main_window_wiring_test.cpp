@@ -24,7 +24,8 @@ namespace {
 
 const QString bell = QStringLiteral(CHIMECAST_FIXTURES "/io/bell.mp3");
 
-class MainWindowWiringTest : public ProgramTest {
+class MainWindowWiringTest : public ProgramTest
+{
 protected:
     void SetUp() override
     {
@@ -104,7 +105,8 @@ TEST_F(MainWindowWiringTest, BalanceSliderSteersTheProcessVolume)
 {
     start();
     ProcessVolume &volume = ProcessVolume::instance();
-    struct Case {
+    struct Case
+    {
         int balance;
         quint16 left;
         quint16 right;
@@ -153,10 +155,14 @@ TEST_F(MainWindowWiringTest, CtrlARefillsTheListFromTodaysProgrammes)
     writeFile(QStringLiteral("music/folder/a.mp3"), "x");
     writeFile(QStringLiteral("music/folder/c.mid"), "x");
     writeFile(QStringLiteral("music/one.mp3"), "x");
-    addProgramme(QStringLiteral("file"), QStringLiteral("08:00:00"), path(QStringLiteral("music/one.mp3")), QStringLiteral("1"));
-    addProgramme(QStringLiteral("missing"), QStringLiteral("09:00:00"), path(QStringLiteral("music/gone.mp3")), QStringLiteral("1"));
-    addProgramme(QStringLiteral("folder"), QStringLiteral("10:00:00"), path(QStringLiteral("music/folder")), QStringLiteral("3"));
-    addProgramme(QStringLiteral("stream"), QStringLiteral("11:00:00"), QStringLiteral("http://127.0.0.1:9/x"), QStringLiteral("4"));
+    addProgramme(QStringLiteral("file"), QStringLiteral("08:00:00"), path(QStringLiteral("music/one.mp3")),
+                 QStringLiteral("1"));
+    addProgramme(QStringLiteral("missing"), QStringLiteral("09:00:00"), path(QStringLiteral("music/gone.mp3")),
+                 QStringLiteral("1"));
+    addProgramme(QStringLiteral("folder"), QStringLiteral("10:00:00"), path(QStringLiteral("music/folder")),
+                 QStringLiteral("3"));
+    addProgramme(QStringLiteral("stream"), QStringLiteral("11:00:00"), QStringLiteral("http://127.0.0.1:9/x"),
+                 QStringLiteral("4"));
     clock.set(QDateTime(QDate(2024, 3, 14), QTime(7, 0))); // nothing is due yet
     start();
 

@@ -25,7 +25,8 @@ void sinkToFile(const QString &path)
     qputenv("CHIMECAST_AUDIO_SINK", "filesink location=\"" + QFile::encodeName(path) + '"');
 }
 
-struct ChannelEnergy {
+struct ChannelEnergy
+{
     double left = 0;
     double right = 0;
     size_t frames = 0;
@@ -62,7 +63,8 @@ bool playToEnd(MediaPlayer &player)
     return true;
 }
 
-class MediaLayer : public ::testing::TestWithParam<const char *> {
+class MediaLayer : public ::testing::TestWithParam<const char *>
+{
 protected:
     void SetUp() override
     {
@@ -124,10 +126,9 @@ TEST_P(MediaLayer, VolumeWordIsAGainPerChannel)
     EXPECT_EQ(energy.right, 0.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, MediaLayer, ::testing::Values("tone_2s.wma", "tone_2s.mid"),
-                         [](const auto &info) {
-                             return std::string(std::strstr(info.param, ".wma") ? "Wma" : "Midi");
-                         });
+INSTANTIATE_TEST_SUITE_P(Fixtures, MediaLayer, ::testing::Values("tone_2s.wma", "tone_2s.mid"), [](const auto &info) {
+    return std::string(std::strstr(info.param, ".wma") ? "Wma" : "Midi");
+});
 
 TEST(MediaLayerErrors, RefusesWhatItCannotPlay)
 {

@@ -10,7 +10,8 @@
 
 namespace {
 
-class FolderScan : public ::testing::Test {
+class FolderScan : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -18,9 +19,9 @@ protected:
         // top/ holds files in no particular creation order, a hidden file, a hidden
         // folder, a folder whose name looks like a file, two subfolders, a link back to
         // the top (a loop) and a dangling link.
-        for (const char *rel : {"top/B.mp3", "top/c.wav", "top/a.MP3", "top/.quiet.mp3", "top/notes.txt",
-                                "top/m.mid", "top/x/b.mp3", "top/x/deep/d.mp3", "top/Z/z.Mid",
-                                "top/.secret/s.mp3", "top/folder.mp3/inner.mp3", "top/a.mp3.txt"})
+        for (const char *rel :
+             {"top/B.mp3", "top/c.wav", "top/a.MP3", "top/.quiet.mp3", "top/notes.txt", "top/m.mid", "top/x/b.mp3",
+              "top/x/deep/d.mp3", "top/Z/z.Mid", "top/.secret/s.mp3", "top/folder.mp3/inner.mp3", "top/a.mp3.txt"})
             touch(QString::fromLatin1(rel));
         ASSERT_TRUE(QFile::link(path("top"), path("top/x/loop")));
         ASSERT_TRUE(QFile::link(path("top/x"), path("top/x/deep/up")));
@@ -51,8 +52,8 @@ TEST_F(FolderScan, OwnFilesFirstSortedThenSubfoldersDepthFirst)
         SCOPED_TRACE(top.toStdString());
         QStringList mp3;
         ScanMp3Files(top, mp3);
-        EXPECT_EQ(mp3, expected({"top/.quiet.mp3", "top/a.MP3", "top/B.mp3", "top/folder.mp3/inner.mp3",
-                                 "top/x/b.mp3", "top/x/deep/d.mp3"}));
+        EXPECT_EQ(mp3, expected({"top/.quiet.mp3", "top/a.MP3", "top/B.mp3", "top/folder.mp3/inner.mp3", "top/x/b.mp3",
+                                 "top/x/deep/d.mp3"}));
         QStringList wav;
         ScanWavFiles(top, wav);
         EXPECT_EQ(wav, expected({"top/c.wav"}));

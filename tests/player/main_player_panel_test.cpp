@@ -24,12 +24,13 @@
 
 namespace {
 
-class Panel : public ::testing::Test {
+class Panel : public ::testing::Test
+{
 protected:
     Panel()
-        : list(dir.filePath(QStringLiteral("mplay.dll")))
-        , player(list, library, media)
-        , panel(player, &timer1)
+        : list(dir.filePath(QStringLiteral("mplay.dll"))),
+          player(list, library, media),
+          panel(player, &timer1)
     {
         library.journal = &calls;
         media.journal = &calls;
@@ -53,10 +54,7 @@ protected:
         }
         return {};
     }
-    QColor captionColour(QPushButton *button) const
-    {
-        return button->palette().color(QPalette::ButtonText);
-    }
+    QColor captionColour(QPushButton *button) const { return button->palette().color(QPalette::ButtonText); }
 
     QTemporaryDir dir;
     QStringList calls;
@@ -70,15 +68,16 @@ protected:
 
 TEST_F(Panel, ControlsCarryTheirNamesAndTexts)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         const char *text;
         bool shown;
     };
     const Case buttons[] = {
-        {"BitBtn2", "播放", true},     {"BitBtn3", "暂停", true},  {"BitBtn4", "结束", true},
-        {"BitBtn29", "上一首", true},  {"next", "下一首", true},   {"BitBtn1", "打开", false},
-        {"BitBtn6", "add", false},     {"BitBtn7", "del", false},  {"last", "pri", false},
+        {"BitBtn2", "播放", true},       {"BitBtn3", "暂停", true},      {"BitBtn4", "结束", true},
+        {"BitBtn29", "上一首", true},    {"next", "下一首", true},       {"BitBtn1", "打开", false},
+        {"BitBtn6", "add", false},       {"BitBtn7", "del", false},      {"last", "pri", false},
         {"tiaoxingopen", "条形", false}, {"tiaoxingclo", "条形", false},
     };
     for (const Case &c : buttons) {

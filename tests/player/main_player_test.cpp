@@ -16,11 +16,12 @@
 
 namespace {
 
-class Player : public ::testing::Test {
+class Player : public ::testing::Test
+{
 protected:
     Player()
-        : list(dir.filePath(QStringLiteral("mplay.dll")))
-        , player(list, library, media)
+        : list(dir.filePath(QStringLiteral("mplay.dll"))),
+          player(list, library, media)
     {
         player.setTitleAccess([this] { return title; }, [this](const QString &t) { title = t; });
         library.journal = &calls;
@@ -83,7 +84,8 @@ protected:
     QString title = QStringLiteral("Chimecastr");
 };
 
-class PlayerStates : public Player, public ::testing::WithParamInterface<const char *> {};
+class PlayerStates : public Player, public ::testing::WithParamInterface<const char *>
+{};
 
 TEST_P(PlayerStates, IdlePlayingPausedPlayingIdle)
 {
@@ -134,12 +136,9 @@ TEST_P(PlayerStates, IdlePlayingPausedPlayingIdle)
     expectIdle();
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, PlayerStates, ::testing::Values("/m/a.mp3", "/m/a.wma"),
-                         [](const auto &info) {
-                             return std::string(QString::fromLatin1(info.param).endsWith(QLatin1String(".mp3"))
-                                                    ? "Library"
-                                                    : "MediaLayer");
-                         });
+INSTANTIATE_TEST_SUITE_P(Engines, PlayerStates, ::testing::Values("/m/a.mp3", "/m/a.wma"), [](const auto &info) {
+    return std::string(QString::fromLatin1(info.param).endsWith(QLatin1String(".mp3")) ? "Library" : "MediaLayer");
+});
 
 TEST_F(Player, TrackOfNSecondsEndsOnTheTickAfterN)
 {
@@ -170,7 +169,8 @@ TEST_F(Player, TrackOfNSecondsEndsOnTheTickAfterN)
 
 TEST_F(Player, OrderOfTracks)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         bool random;
         bool loop;
@@ -251,7 +251,8 @@ TEST_F(Player, EmptyListIgnoresPlayNextPreviousAndDoubleClick)
 
 TEST_F(Player, TransportPicksTheItem)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         std::function<void(MainPlayer &)> press;
         int selectedBefore;
@@ -321,8 +322,8 @@ TEST_F(Player, TrackOfNoLengthLeavesListAndFileAndIsSkipped)
     setLength(QStringLiteral("/m/b.wma"), 0);
 
     player.BitBtn2Click(); // z has no length: it goes, nothing is selected
-    EXPECT_EQ(list.items(), (QStringList{QStringLiteral("/m/a.mp3"), QStringLiteral("/m/b.wma"),
-                                         QStringLiteral("/m/c.mp3")}));
+    EXPECT_EQ(list.items(),
+              (QStringList{QStringLiteral("/m/a.mp3"), QStringLiteral("/m/b.wma"), QStringLiteral("/m/c.mp3")}));
     EXPECT_EQ(list.itemIndex(), -1);
     player.Timer1Timer(); // a length of 0 ends on the first tick: on to the first item
     EXPECT_EQ(started().last(), QStringLiteral("/m/a.mp3"));
@@ -342,8 +343,7 @@ TEST_F(Player, MediaLayerFailureResetsQuietly)
     media.unplayable.append(QStringLiteral("/m/bad.wma"));
     player.BitBtn2Click();
     ticks(2); // a ends; bad.wma fails to open
-    EXPECT_EQ(media.log, (QStringList{QStringLiteral("media:open:/m/bad.wma"),
-                                      QStringLiteral("media:close")}));
+    EXPECT_EQ(media.log, (QStringList{QStringLiteral("media:open:/m/bad.wma"), QStringLiteral("media:close")}));
     EXPECT_TRUE(player.currentPath().isEmpty());
     EXPECT_FALSE(player.timer1Active());
     EXPECT_EQ(player.Edit1Text(), QStringLiteral("00:00:00"));
@@ -360,8 +360,7 @@ TEST_F(Player, SwitchingEnginesSilencesTheOtherOne)
     media.log.clear();
     player.nextClick();
     EXPECT_EQ(library.log, (QStringList{QStringLiteral("lib:stop"), QStringLiteral("lib:init"),
-                                        QStringLiteral("lib:play:/m/b.mp3"),
-                                        QStringLiteral("lib:length:/m/b.mp3")}));
+                                        QStringLiteral("lib:play:/m/b.mp3"), QStringLiteral("lib:length:/m/b.mp3")}));
     EXPECT_EQ(media.log, (QStringList{QStringLiteral("media:stop"), QStringLiteral("media:close")}));
 
     library.log.clear();
@@ -374,7 +373,8 @@ TEST_F(Player, SwitchingEnginesSilencesTheOtherOne)
 
 TEST_F(Player, EngineByExtensionWithoutRegardToCase)
 {
-    struct Case {
+    struct Case
+    {
         const char *path;
         const char *firstCall; // nullptr: refused
     };

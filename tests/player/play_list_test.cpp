@@ -10,7 +10,8 @@
 
 namespace {
 
-class PlayListFile : public ::testing::Test {
+class PlayListFile : public ::testing::Test
+{
 protected:
     QString file() const { return dir.filePath(QStringLiteral("mplay.dll")); }
     QByteArray contents() const
@@ -54,24 +55,27 @@ TEST_F(PlayListFile, RewrittenAfterEveryChange)
     list.clear();
     EXPECT_EQ(contents(), QByteArray());
     // Only the list file is left behind: the rewrite goes through a temporary file.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("mplay.dll")});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("mplay.dll")});
 }
 
 TEST_F(PlayListFile, LoadsUtf8AndWindowsLists)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         QByteArray bytes;
         QStringList items;
     };
     const QString song = QStringLiteral("歌曲");
     const Case cases[] = {
-        {"UTF-8 with LF", QStringLiteral("/m/%1.mp3\n/m/b.wav\n").arg(song).toUtf8(),
+        {"UTF-8 with LF",
+         QStringLiteral("/m/%1.mp3\n/m/b.wav\n").arg(song).toUtf8(),
          {QStringLiteral("/m/%1.mp3").arg(song), QStringLiteral("/m/b.wav")}},
-        {"GB18030 with CR LF and blank lines", QByteArray("C:\\m\\\xb8\xe8\xc7\xfa.mp3\r\n\r\nC:\\m\\b.wav\r\n"),
+        {"GB18030 with CR LF and blank lines",
+         QByteArray("C:\\m\\\xb8\xe8\xc7\xfa.mp3\r\n\r\nC:\\m\\b.wav\r\n"),
          {QStringLiteral("C:\\m\\%1.mp3").arg(song), QStringLiteral("C:\\m\\b.wav")}},
-        {"UTF-8 with a byte-order mark, no final line end", QByteArray("\xef\xbb\xbf/m/a.mp3\n/m/b.mid"),
+        {"UTF-8 with a byte-order mark, no final line end",
+         QByteArray("\xef\xbb\xbf/m/a.mp3\n/m/b.mid"),
          {QStringLiteral("/m/a.mp3"), QStringLiteral("/m/b.mid")}},
         {"empty", QByteArray(), {}},
     };

@@ -9,7 +9,8 @@
 #include <QStringList>
 
 // Every call is logged as "lib:<call>[:<path>]".
-class FakeLibrary final : public LibraryEngine {
+class FakeLibrary final : public LibraryEngine
+{
 public:
     void stop() override { note(QStringLiteral("lib:stop")); }
     void init() override { note(QStringLiteral("lib:init")); }
@@ -36,7 +37,8 @@ private:
 };
 
 // Every call is logged as "media:<call>[:<path>]".
-class FakeMedia final : public MediaPlayer {
+class FakeMedia final : public MediaPlayer
+{
 public:
     bool open(const QString &path, QString *error = nullptr) override
     {

@@ -19,8 +19,14 @@ QByteArray toneWav(int secs)
         const qint16 sample = qint16(8000 * std::sin(2 * M_PI * 440 * i / rate));
         pcm.append(reinterpret_cast<const char *>(&sample), 2);
     }
-    auto le32 = [](quint32 v) { v = qToLittleEndian(v); return QByteArray(reinterpret_cast<const char *>(&v), 4); };
-    auto le16 = [](quint16 v) { v = qToLittleEndian(v); return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    auto le32 = [](quint32 v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&v), 4);
+    };
+    auto le16 = [](quint16 v) {
+        v = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&v), 2);
+    };
     return "RIFF" + le32(quint32(36 + pcm.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate)
            + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(pcm.size())) + pcm;
 }

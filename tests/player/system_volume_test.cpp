@@ -6,13 +6,15 @@
 
 namespace {
 
-class RecordingOutput final : public VolumeOutput {
+class RecordingOutput final : public VolumeOutput
+{
 public:
     void setVolumeWord(quint32 word) override { words.push_back(word); }
     std::vector<quint32> words;
 };
 
-class SystemVolume : public ::testing::Test {
+class SystemVolume : public ::testing::Test
+{
 protected:
     void SetUp() override { volume.addOutput(&output); }
     void TearDown() override
@@ -26,17 +28,17 @@ protected:
 
 TEST_F(SystemVolume, SliderAndBalanceGiveChannelLevels)
 {
-    struct Case {
+    struct Case
+    {
         int slider;
         int balance;
         quint16 left;
         quint16 right;
     };
     const Case cases[] = {
-        {0, 13, 0, 0},           {12, 13, 0, 0},          {13, 13, 5000, 5000},
-        {25, 13, 5000, 5000},    {85, 13, 30000, 30000},  {168, 13, 60000, 60000},
-        {169, 13, 65000, 65000}, {169, 1, 65000, 0},      {169, 12, 65000, 0},
-        {169, 14, 0, 65000},     {169, 26, 0, 65000},     {85, 26, 0, 30000},
+        {0, 13, 0, 0},          {12, 13, 0, 0},          {13, 13, 5000, 5000},    {25, 13, 5000, 5000},
+        {85, 13, 30000, 30000}, {168, 13, 60000, 60000}, {169, 13, 65000, 65000}, {169, 1, 65000, 0},
+        {169, 12, 65000, 0},    {169, 14, 0, 65000},     {169, 26, 0, 65000},     {85, 26, 0, 30000},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "slider " << c.slider << " balance " << c.balance);
@@ -51,7 +53,8 @@ TEST_F(SystemVolume, SliderAndBalanceGiveChannelLevels)
 
 TEST_F(SystemVolume, BalanceAloneSetsTheLevel)
 {
-    struct Case {
+    struct Case
+    {
         int balance;
         quint16 left;
         quint16 right;

@@ -33,7 +33,8 @@ protected:
         QSqlQuery q(QSqlDatabase::database(dbhouse().connectionName()));
         q.exec(QStringLiteral("select ixh, jmmc, over from b_sjbjr order by kssj, ixh"));
         while (q.next())
-            rows.append(QStringLiteral("%1 %2 %3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()));
+            rows.append(
+                QStringLiteral("%1 %2 %3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString()));
         return rows;
     }
 
@@ -63,16 +64,18 @@ TEST_F(ResolutionTest, CopiesNumbersAndPreMarksAtNoon)
     EXPECT_EQ(r.markedPast, 2);
     EXPECT_EQ(stops, 1);
     EXPECT_EQ(dbhouse().todayWeekday, QStringLiteral("星期四"));
-    EXPECT_EQ(workingTable(), (QStringList{QStringLiteral("1 early Y"), QStringLiteral("2 ends now Y"),
-                                           QStringLiteral("3 late N")}));
+    EXPECT_EQ(workingTable(),
+              (QStringList{QStringLiteral("1 early Y"), QStringLiteral("2 ends now Y"), QStringLiteral("3 late N")}));
 
     // Every other column is copied unchanged; bfzt is not touched by the pre-marking.
     QSqlQuery q(QSqlDatabase::database(dbhouse().connectionName()));
-    ASSERT_TRUE(q.exec(QStringLiteral("select sjmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz from b_sjbjr where jmmc='early'")));
+    ASSERT_TRUE(q.exec(
+        QStringLiteral("select sjmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz from b_sjbjr where jmmc='early'")));
     ASSERT_TRUE(q.next());
-    const QStringList expected = {QStringLiteral("T1"), QStringLiteral("07:55:00"), QStringLiteral("08:00:00"),
-                                  QStringLiteral("/m/early.mp3"), QStringLiteral("00:01:00"), QStringLiteral("75.5"),
-                                  QStringLiteral("随机播放"), QStringLiteral("未播放"), QStringLiteral("1")};
+    const QStringList expected = {
+        QStringLiteral("T1"),           QStringLiteral("07:55:00"), QStringLiteral("08:00:00"),
+        QStringLiteral("/m/early.mp3"), QStringLiteral("00:01:00"), QStringLiteral("75.5"),
+        QStringLiteral("随机播放"),     QStringLiteral("未播放"),   QStringLiteral("1")};
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(q.value(i).toString(), expected[i]) << i;
 
@@ -120,7 +123,8 @@ TEST_F(ResolutionTest, HolidaysNoTimetableAndNoWeeklyRowLeaveTheTableEmpty)
         SCOPED_TRACE(c.name);
         exec(QStringLiteral("delete from x_jrb"));
         exec(QStringLiteral("delete from x_sjbsz"));
-        exec(QStringLiteral("insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values('无','无','无','T1','无','无','无')"));
+        exec(QStringLiteral(
+            "insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values('无','无','无','T1','无','无','无')"));
         exec(QStringLiteral("insert into b_sjbjr(sjmc,jmmc) values('T9','yesterday')"));
         if (*c.setup)
             exec(QString::fromUtf8(c.setup));

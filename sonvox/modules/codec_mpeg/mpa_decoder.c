@@ -15,14 +15,16 @@ mpa_decoder *mpa_new(void)
 {
     (void)mpa_get_tables();
     mpa_decoder *d = (mpa_decoder *)calloc(1, sizeof(mpa_decoder));
-    if (!d) return NULL;
+    if (!d)
+        return NULL;
     mpa_reset(d);
     return d;
 }
 
 void mpa_free(mpa_decoder *d)
 {
-    if (!d) return;
+    if (!d)
+        return;
     mpa_remove_equalizer(d);
     free(d);
 }
@@ -43,21 +45,29 @@ void mpa_reset(mpa_decoder *d)
 
 int mpa_set_channel_selection(mpa_decoder *d, int selection)
 {
-    if (selection < 0 || selection > 3) return SV_ERR_INVALID_PARAMETERS;
+    if (selection < 0 || selection > 3)
+        return SV_ERR_INVALID_PARAMETERS;
     d->channel_selection = selection;
     return 0;
 }
 
-int mpa_get_channel_selection(const mpa_decoder *d) { return d->channel_selection; }
+int mpa_get_channel_selection(const mpa_decoder *d)
+{
+    return d->channel_selection;
+}
 
 int mpa_set_downsampling(mpa_decoder *d, int downsampling)
 {
-    if (downsampling < 0 || downsampling > 2) return SV_ERR_INVALID_PARAMETERS;
+    if (downsampling < 0 || downsampling > 2)
+        return SV_ERR_INVALID_PARAMETERS;
     d->downsampling = downsampling;
     return 0;
 }
 
-int mpa_get_downsampling(const mpa_decoder *d) { return d->downsampling; }
+int mpa_get_downsampling(const mpa_decoder *d)
+{
+    return d->downsampling;
+}
 
 int mpa_set_equalizer(mpa_decoder *d, const signed char values[64])
 {
@@ -96,8 +106,10 @@ int mpa_get_equalizer(const mpa_decoder *d, signed char values[64])
         float g = d->eq[i >> 5][i & 31];
         float v = g >= 1.0f ? (g - 1.0f) * 32.0f : (1.0f - 1.0f / g) * 32.0f;
         long r = lrintf(v);
-        if (r > 127) r = 127;
-        if (r < -128) r = -128;
+        if (r > 127)
+            r = 127;
+        if (r < -128)
+            r = -128;
         values[i] = (signed char)r;
     }
     return 0;
@@ -106,7 +118,8 @@ int mpa_get_equalizer(const mpa_decoder *d, signed char values[64])
 int mpa_memory_read(void *ctx, void *buf, int size)
 {
     mpa_memory_input *in = (mpa_memory_input *)ctx;
-    if (size <= 0) return 0;
+    if (size <= 0)
+        return 0;
     if (in->pos > in->size || in->size - in->pos < (size_t)size) {
         in->pos = in->size;
         return 0;
@@ -120,17 +133,22 @@ int mpa_memory_read(void *ctx, void *buf, int size)
 static int read_exact(mpa_decoder *d, mpa_read_fn read, void *ctx, void *buf, int n)
 {
     int r = read(ctx, buf, n);
-    if (r < 0) return r;
-    if (r != n) return 0;
+    if (r < 0)
+        return r;
+    if (r != n)
+        return 0;
     d->bytes_read += n;
     return n;
 }
 
 static int output_shift(const mpa_decoder *d, int frequency)
 {
-    if (d->downsampling == 0) return 0;
-    if (frequency >= 32000) return d->downsampling;
-    if (frequency >= 16000 && d->downsampling == 2) return 1;
+    if (d->downsampling == 0)
+        return 0;
+    if (frequency >= 32000)
+        return d->downsampling;
+    if (frequency >= 16000 && d->downsampling == 2)
+        return 1;
     return 0;
 }
 
@@ -152,8 +170,8 @@ static void interleave(const int16_t *a, const int16_t *b, int16_t *out, int n)
 }
 
 /* Turns nslots subband vectors of the frame into PCM. */
-static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int nslots,
-                   int shift, int out_ch, int16_t *pcm)
+static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int nslots, int shift, int out_ch,
+                   int16_t *pcm)
 {
     int nch = h->channels;
     int sel = nch == 1 ? 0 : d->channel_selection;
@@ -167,12 +185,15 @@ static void render(mpa_decoder *d, const mpa_tables *t, const mpa_header *h, int
 
     for (int ch = 0; ch < nch; ch++) {
         const float *eq = d->eq[ch];
-        if (!eq && keep == 32) continue;
+        if (!eq && keep == 32)
+            continue;
         float *b = ch ? base1 : base0;
         for (int m = 0; m < 32; m++) {
             float g = m >= keep ? 0.0f : eq ? eq[m] : 1.0f;
-            if (g == 1.0f) continue;
-            for (int s = 0; s < nslots; s++) b[s * ss + m * ms] *= g;
+            if (g == 1.0f)
+                continue;
+            for (int s = 0; s < nslots; s++)
+                b[s * ss + m * ms] *= g;
         }
     }
 
@@ -213,17 +234,20 @@ int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, 
         d->have_word = 0;
     } else {
         r = read_exact(d, read, ctx, b4, 4);
-        if (r <= 0) return r < 0 ? r : SV_ERR_END_OF_STREAM;
+        if (r <= 0)
+            return r < 0 ? r : SV_ERR_END_OF_STREAM;
         w = (uint32_t)b4[0] << 24 | (uint32_t)b4[1] << 16 | (uint32_t)b4[2] << 8 | b4[3];
     }
     mpa_header h;
     while (mpa_parse_header(w, &h) != 0) {
         r = read_exact(d, read, ctx, b4, 1);
-        if (r <= 0) return r < 0 ? r : SV_ERR_END_OF_STREAM;
+        if (r <= 0)
+            return r < 0 ? r : SV_ERR_END_OF_STREAM;
         w = (w << 8) | b4[0];
         immediate = 0;
     }
-    if (!immediate) d->in_sync = 0;
+    if (!immediate)
+        d->in_sync = 0;
 
     /* 2. the rest of the frame */
     int body = h.frame_bytes - 4;
@@ -232,14 +256,17 @@ int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, 
         return SV_ERR_INVALID_FRAME;
     }
     r = read_exact(d, read, ctx, d->frame, body);
-    if (r < 0) return r;
-    if (r == 0) return SV_ERR_END_OF_STREAM; /* truncated last frame */
+    if (r < 0)
+        return r;
+    if (r == 0)
+        return SV_ERR_END_OF_STREAM; /* truncated last frame */
     memset(d->frame + body, 0, 16);
 
     /* 3. confirm the frame by the header that follows it */
     if (!d->in_sync) {
         r = read_exact(d, read, ctx, b4, 4);
-        if (r < 0) return r;
+        if (r < 0)
+            return r;
         if (r > 0) {
             uint32_t next = (uint32_t)b4[0] << 24 | (uint32_t)b4[1] << 16 | (uint32_t)b4[2] << 8 | b4[3];
             d->have_word = 1;
@@ -282,18 +309,24 @@ int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, 
             memcpy(d->reservoir + d->res_len, main_data, (size_t)main_bytes);
             d->res_len += main_bytes;
             memset(d->reservoir + d->res_len, 0, 16);
-            if (d->res_valid < (1 << 20)) d->res_valid += main_bytes;
-            if (enough) err = mpa_decode_layer3(d, &h, d->reservoir + start, begin + main_bytes);
-            else silent = 1;
+            if (d->res_valid < (1 << 20))
+                d->res_valid += main_bytes;
+            if (enough)
+                err = mpa_decode_layer3(d, &h, d->reservoir + start, begin + main_bytes);
+            else
+                silent = 1;
         }
     }
     if (err) {
-        if (h.layer == 3) d->res_valid = 0;
+        if (h.layer == 3)
+            d->res_valid = 0;
         return SV_ERR_INVALID_FRAME;
     }
 
-    if (silent) memset(pcm, 0, sizeof(int16_t) * (size_t)(samples * out_ch));
-    else render(d, t, &h, nslots, shift, out_ch, pcm);
+    if (silent)
+        memset(pcm, 0, sizeof(int16_t) * (size_t)(samples * out_ch));
+    else
+        render(d, t, &h, nslots, shift, out_ch, pcm);
 
     if (info) {
         info->header = h;

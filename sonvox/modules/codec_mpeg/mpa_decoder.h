@@ -39,26 +39,27 @@ extern "C" {
 #define MPA_MAX_FRAME_SAMPLES 2304
 
 /* Frame header: the 32-bit big-endian word that starts every frame, decoded. */
-typedef struct mpa_header {
-    uint32_t word;          /* the raw header word */
-    int level;              /* 1 MPEG-1, 2 MPEG-2, 0 MPEG-2.5 */
-    int layer;              /* 1, 2 or 3 */
-    int protection;         /* 1 when a 16-bit CRC follows the header */
-    int bitrate_index;      /* 1..14 */
-    int sampling_index;     /* 0..2 */
-    int padding;            /* padding bit */
+typedef struct mpa_header
+{
+    uint32_t word;      /* the raw header word */
+    int level;          /* 1 MPEG-1, 2 MPEG-2, 0 MPEG-2.5 */
+    int layer;          /* 1, 2 or 3 */
+    int protection;     /* 1 when a 16-bit CRC follows the header */
+    int bitrate_index;  /* 1..14 */
+    int sampling_index; /* 0..2 */
+    int padding;        /* padding bit */
     int private_bit;
-    int mode;               /* 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel */
-    int mode_extension;     /* 0..3 */
+    int mode;           /* 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel */
+    int mode_extension; /* 0..3 */
     int copyright;
     int original;
-    int emphasis;           /* 0..3 */
-    int frequency;          /* sampling frequency in Hz */
-    int bitrate;            /* kbit/s */
-    int channels;           /* 1 for single channel, else 2 */
-    int frame_bytes;        /* whole frame in bytes, header included */
-    int samples;            /* samples per channel in one frame (384, 576 or 1152) */
-    int side_info_bytes;    /* Layer III side information incl. the CRC; 0 for I/II */
+    int emphasis;        /* 0..3 */
+    int frequency;       /* sampling frequency in Hz */
+    int bitrate;         /* kbit/s */
+    int channels;        /* 1 for single channel, else 2 */
+    int frame_bytes;     /* whole frame in bytes, header included */
+    int samples;         /* samples per channel in one frame (384, 576 or 1152) */
+    int side_info_bytes; /* Layer III side information incl. the CRC; 0 for I/II */
 } mpa_header;
 
 /* Parses a header word and applies the validity rules: sync (top 11 bits set), no
@@ -72,7 +73,8 @@ int mpa_parse_header(uint32_t word, mpa_header *h);
 typedef int (*mpa_read_fn)(void *ctx, void *buf, int size);
 
 /* What one decoded frame was. */
-typedef struct mpa_frame_info {
+typedef struct mpa_frame_info
+{
     mpa_header header;       /* the frame's header */
     int out_channels;        /* channels written to the PCM buffer (1 or 2) */
     int out_frequency;       /* output rate in Hz (after downsampling) */
@@ -100,8 +102,7 @@ void mpa_reset(mpa_decoder *d);
  * dropped (not followed by a valid header, or an impossible value inside it; the next
  * call searches again), SV_ERR_END_OF_STREAM (-514) when the input ended before a
  * frame, or a negative error returned by the read callback. */
-int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm,
-                     mpa_frame_info *info);
+int mpa_decode_frame(mpa_decoder *d, mpa_read_fn read, void *ctx, int16_t *pcm, mpa_frame_info *info);
 
 /* Settings. Channel selection: 0 stereo, 1 first channel, 2 second channel, 3 both
  * mixed to one (mono streams always give one channel). Downsampling: 0 none, 1 half
@@ -125,7 +126,8 @@ int mpa_get_equalizer(const mpa_decoder *d, signed char values[64]);
 
 /* A read callback over a byte buffer: ctx is an mpa_memory_input. Returns exactly size
  * bytes while they last, else 0 (the end of input), like the engine's inputs. */
-typedef struct mpa_memory_input {
+typedef struct mpa_memory_input
+{
     const uint8_t *data;
     size_t size;
     size_t pos;

@@ -4,12 +4,14 @@
 #include "mpa_internal.h"
 
 static const short k_bitrates[2][3][15] = {
-    { /* MPEG-1: Layer I, II, III */
+    {
+        /* MPEG-1: Layer I, II, III */
         {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
     },
-    { /* MPEG-2 and MPEG-2.5 */
+    {
+        /* MPEG-2 and MPEG-2.5 */
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
@@ -17,14 +19,15 @@ static const short k_bitrates[2][3][15] = {
 };
 
 static const int k_frequencies[3][3] = {
-    {11025, 12000, 8000},   /* MPEG-2.5 (level 0) */
-    {44100, 48000, 32000},  /* MPEG-1 */
-    {22050, 24000, 16000},  /* MPEG-2 */
+    {11025, 12000, 8000},  /* MPEG-2.5 (level 0) */
+    {44100, 48000, 32000}, /* MPEG-1 */
+    {22050, 24000, 16000}, /* MPEG-2 */
 };
 
 int mpa_parse_header(uint32_t w, mpa_header *out)
 {
-    if ((w & 0xFFE00000u) != 0xFFE00000u) return -1;
+    if ((w & 0xFFE00000u) != 0xFFE00000u)
+        return -1;
     int v25 = !((w >> 20) & 1);
     int version_bit = (w >> 19) & 1;
     int layer_bits = (w >> 17) & 3;
@@ -33,19 +36,25 @@ int mpa_parse_header(uint32_t w, mpa_header *out)
     int padding = (w >> 9) & 1;
     int mode = (w >> 6) & 3;
 
-    if (v25 && version_bit) return -1; /* reserved version */
-    if (layer_bits == 0 || bitrate_index == 0 || bitrate_index == 15 || sampling_index == 3) return -1;
-    if (padding && sampling_index != 0) return -1;
+    if (v25 && version_bit)
+        return -1; /* reserved version */
+    if (layer_bits == 0 || bitrate_index == 0 || bitrate_index == 15 || sampling_index == 3)
+        return -1;
+    if (padding && sampling_index != 0)
+        return -1;
     int layer = 4 - layer_bits;
     int level = v25 ? 0 : (version_bit ? 1 : 2);
-    if (level == 0 && layer != 3) return -1;
+    if (level == 0 && layer != 3)
+        return -1;
     if (level == 1 && layer == 2) {
         int single = mode == 3;
         if (!single && (bitrate_index == 1 || bitrate_index == 2 || bitrate_index == 3 || bitrate_index == 5))
             return -1;
-        if (single && bitrate_index >= 11) return -1;
+        if (single && bitrate_index >= 11)
+            return -1;
     }
-    if (!out) return 0;
+    if (!out)
+        return 0;
 
     mpa_header h;
     h.word = w;
@@ -76,9 +85,12 @@ int mpa_parse_header(uint32_t w, mpa_header *out)
         h.samples = 576;
     }
     if (layer == 3) {
-        if (level == 1) h.side_info_bytes = h.channels == 1 ? 17 : 32;
-        else h.side_info_bytes = h.channels == 1 ? 9 : 17;
-        if (h.protection) h.side_info_bytes += 2;
+        if (level == 1)
+            h.side_info_bytes = h.channels == 1 ? 17 : 32;
+        else
+            h.side_info_bytes = h.channels == 1 ? 9 : 17;
+        if (h.protection)
+            h.side_info_bytes += 2;
     } else {
         h.side_info_bytes = 0;
     }

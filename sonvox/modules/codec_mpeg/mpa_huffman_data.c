@@ -1,3 +1,4 @@
+/* clang-format off */
 /*
  * Layer III Huffman code tables (ISO/IEC 11172-3 Annex B, Table B.7): for each table the
  * code word and its length for every pair (x, y), indexed x * size + y. Tables 4 and 14

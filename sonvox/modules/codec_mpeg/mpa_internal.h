@@ -32,10 +32,11 @@ extern "C" {
 
 /* ---- Constant tables (built once, read-only afterwards) ---- */
 
-typedef struct mpa_huff_source {
+typedef struct mpa_huff_source
+{
     const uint16_t *codes;
     const uint8_t *lengths;
-    int size;     /* values per axis */
+    int size; /* values per axis */
     int linbits;
 } mpa_huff_source;
 
@@ -46,26 +47,28 @@ extern const mpa_huff_source mpa_huff_count1_a;
  * sub-tables. Entry: bit 15 set = pointer (bits 0..11 offset of the sub-table from the
  * table start, bits 12..14 its index width); else a leaf: bits 0..7 the value
  * (x << 4 | y, or vwxy for count1 tables), bits 8..12 the code length; 0 = no code. */
-typedef struct mpa_huff_lut {
+typedef struct mpa_huff_lut
+{
     const uint16_t *entries;
     int root_bits;
     int linbits;
 } mpa_huff_lut;
 
-typedef struct mpa_tables {
+typedef struct mpa_tables
+{
     mpa_huff_lut huff[32];
     mpa_huff_lut count1a;
-    float pow43[8207];          /* |v|^(4/3) for v = 0..8206 */
-    float scf12[64];            /* Layer I/II scale factors 2^(1 - i/3) */
-    float win_l[4][36];         /* long-block windows by block type (2 unused) */
-    float win_s[12];            /* short-block window */
-    MPA_ALIGN(32) float imdct36[18][24]; /* DCT-IV kernel for the 36-point IMDCT (padded) */
-    float imdct12[6][12];       /* 12-point IMDCT kernel, window folded in */
-    float aa_cs[8], aa_ca[8];   /* antialias butterflies */
-    float is_ratio[7][2];       /* MPEG-1 intensity stereo kl, kr for is_pos 0..6 */
-    float is_lsf[2][32][2];     /* MPEG-2 intensity stereo kl, kr by scale, is_pos */
-    MPA_ALIGN(32) float synth_win[8][4][16];   /* synthesis window, rearranged */
-    int use_avx2;               /* the processor has AVX2 and FMA */
+    float pow43[8207];                       /* |v|^(4/3) for v = 0..8206 */
+    float scf12[64];                         /* Layer I/II scale factors 2^(1 - i/3) */
+    float win_l[4][36];                      /* long-block windows by block type (2 unused) */
+    float win_s[12];                         /* short-block window */
+    MPA_ALIGN(32) float imdct36[18][24];     /* DCT-IV kernel for the 36-point IMDCT (padded) */
+    float imdct12[6][12];                    /* 12-point IMDCT kernel, window folded in */
+    float aa_cs[8], aa_ca[8];                /* antialias butterflies */
+    float is_ratio[7][2];                    /* MPEG-1 intensity stereo kl, kr for is_pos 0..6 */
+    float is_lsf[2][32][2];                  /* MPEG-2 intensity stereo kl, kr by scale, is_pos */
+    MPA_ALIGN(32) float synth_win[8][4][16]; /* synthesis window, rearranged */
+    int use_avx2;                            /* the processor has AVX2 and FMA */
 } mpa_tables;
 
 extern const mpa_tables *mpa_get_tables(void);
@@ -73,7 +76,8 @@ extern const mpa_tables *mpa_get_tables(void);
 /* Synthesis state of one channel: 16 slots, each holding the 32-point DCT of one
  * subband sample vector as two 17-value halves (see mpa_synth.c). */
 #define MPA_SYNTH_SLOT 40
-typedef struct mpa_synth {
+typedef struct mpa_synth
+{
     MPA_ALIGN(16) float slots[16][MPA_SYNTH_SLOT];
     int pos;
 } mpa_synth;
@@ -84,16 +88,17 @@ void mpa_synth_reset(mpa_synth *s);
 void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out, int shift);
 /* The same for nslots vectors: subband m of slot k at base[k * slot_step + m * sb_step];
  * slot k's samples start at out + k * (32 >> shift). */
-void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step,
-                     int nslots, int16_t *out, int shift);
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step, int nslots,
+                     int16_t *out, int shift);
 /* The 32-point DCT used by the synthesis: out[j] = sum_k in[k] cos(j(2k+1)pi/64). */
 void mpa_dct32(const mpa_tables *t, const float *in, float *out);
 
 /* ---- Bit reader over a byte buffer that has at least 8 readable bytes past `end` ---- */
-typedef struct mpa_bits {
+typedef struct mpa_bits
+{
     const uint8_t *data;
-    uint32_t pos;   /* bit position */
-    uint32_t end;   /* bit limit */
+    uint32_t pos; /* bit position */
+    uint32_t end; /* bit limit */
 } mpa_bits;
 
 static inline uint32_t mpa_peek32(const mpa_bits *b)
@@ -107,7 +112,8 @@ static inline uint32_t mpa_peek32(const mpa_bits *b)
 #else
     uint32_t w = ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
     uint32_t r = b->pos & 7;
-    if (r) w = (w << r) | (p[4] >> (8 - r));
+    if (r)
+        w = (w << r) | (p[4] >> (8 - r));
     return w;
 #endif
 }
@@ -115,7 +121,8 @@ static inline uint32_t mpa_peek32(const mpa_bits *b)
 /* Reads n bits (0..24); past the limit it returns zeros and stays at the limit. */
 static inline uint32_t mpa_get_bits(mpa_bits *b, int n)
 {
-    if (n == 0) return 0;
+    if (n == 0)
+        return 0;
     if (MPA_UNLIKELY(b->pos + (uint32_t)n > b->end)) {
         b->pos = b->end;
         return 0;
@@ -128,9 +135,10 @@ static inline uint32_t mpa_get_bits(mpa_bits *b, int n)
 /* ---- Decoder object ---- */
 
 #define MPA_RESERVOIR 4096
-#define MPA_MAX_FRAME 2900  /* Layer I 448 kbit/s at 32 kHz is 672 bytes; II/III 1441 */
+#define MPA_MAX_FRAME 2900 /* Layer I 448 kbit/s at 32 kHz is 672 bytes; II/III 1441 */
 
-typedef struct mpa_l3_granule_ch {
+typedef struct mpa_l3_granule_ch
+{
     int part2_3_length;
     int big_values;
     int global_gain;
@@ -147,20 +155,22 @@ typedef struct mpa_l3_granule_ch {
     int count1table_select;
 } mpa_l3_granule_ch;
 
-typedef struct mpa_l3_side {
+typedef struct mpa_l3_side
+{
     int main_data_begin;
     int scfsi[2][4];
     mpa_l3_granule_ch gr[2][2];
 } mpa_l3_side;
 
-struct mpa_decoder {
+struct mpa_decoder
+{
     /* settings */
     int channel_selection;
     int downsampling;
-    float *eq[2];            /* 32 gains per channel, or NULL */
+    float *eq[2]; /* 32 gains per channel, or NULL */
 
     /* frame reader */
-    int have_word;           /* `word` holds 4 bytes already read from the input */
+    int have_word; /* `word` holds 4 bytes already read from the input */
     uint32_t word;
     int in_sync;
     int64_t bytes_read;
@@ -172,17 +182,17 @@ struct mpa_decoder {
     /* Layer III bit reservoir: linear buffer of main data, `res_len` valid bytes */
     uint8_t reservoir[MPA_RESERVOIR + 16];
     int res_len;
-    int res_valid;           /* bytes of main data received since the last reset */
+    int res_valid; /* bytes of main data received since the last reset */
 
     /* Layer III state */
     mpa_l3_side side;
-    int sf_l[2][22];         /* scale factors of long bands */
-    int sf_s[2][13][3];      /* scale factors of short bands by window */
-    int is_max_l[22];        /* MPEG-2 intensity stereo: illegal position per band */
+    int sf_l[2][22];    /* scale factors of long bands */
+    int sf_s[2][13][3]; /* scale factors of short bands by window */
+    int is_max_l[22];   /* MPEG-2 intensity stereo: illegal position per band */
     int is_max_s[13][3];
     MPA_ALIGN(16) float xr[2][576];
     MPA_ALIGN(16) float overlap[2][32][18];
-    int nonzero[2];          /* count of spectral lines that may be nonzero */
+    int nonzero[2]; /* count of spectral lines that may be nonzero */
 
     /* planar output of the two channels before interleaving */
     MPA_ALIGN(16) int16_t planar[2][1152];

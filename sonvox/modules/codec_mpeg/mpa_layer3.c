@@ -28,14 +28,10 @@ static const unsigned char k_width_l[9][22] = {
     {12, 12, 12, 12, 12, 12, 16, 20, 24, 28, 32, 40, 48, 56, 64, 76, 90, 2, 2, 2, 2, 2},
 };
 static const unsigned char k_width_s[9][13] = {
-    {4, 4, 4, 4, 6, 8, 10, 12, 14, 18, 22, 30, 56},
-    {4, 4, 4, 4, 6, 6, 10, 12, 14, 16, 20, 26, 66},
-    {4, 4, 4, 4, 6, 8, 12, 16, 20, 26, 34, 42, 12},
-    {4, 4, 4, 6, 6, 8, 10, 14, 18, 26, 32, 42, 18},
-    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 32, 44, 12},
-    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18},
-    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18},
-    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18},
+    {4, 4, 4, 4, 6, 8, 10, 12, 14, 18, 22, 30, 56},  {4, 4, 4, 4, 6, 6, 10, 12, 14, 16, 20, 26, 66},
+    {4, 4, 4, 4, 6, 8, 12, 16, 20, 26, 34, 42, 12},  {4, 4, 4, 6, 6, 8, 10, 14, 18, 26, 32, 42, 18},
+    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 32, 44, 12}, {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18},
+    {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18}, {4, 4, 4, 6, 8, 10, 12, 14, 18, 24, 30, 40, 18},
     {8, 8, 8, 12, 16, 20, 24, 28, 36, 2, 2, 2, 26},
 };
 static const unsigned char k_pretab[22] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0};
@@ -44,15 +40,13 @@ static const unsigned char k_slen[2][16] = {
     {0, 1, 2, 3, 0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 2, 3},
 };
 static const unsigned char k_nr_sfb[6][3][4] = {
-    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},
-    {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
-    {{11, 10, 0, 0}, {18, 18, 0, 0}, {15, 18, 0, 0}},
-    {{7, 7, 7, 0}, {12, 12, 12, 0}, {6, 15, 12, 0}},
-    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},
-    {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
+    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},       {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
+    {{11, 10, 0, 0}, {18, 18, 0, 0}, {15, 18, 0, 0}}, {{7, 7, 7, 0}, {12, 12, 12, 0}, {6, 15, 12, 0}},
+    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},     {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
 };
 
-typedef struct band_index {
+typedef struct band_index
+{
     int l[23]; /* start line of long band i; l[22] = 576 */
     int s[14]; /* start of short band i within one window; s[13] = 192 */
     int ws[13];
@@ -61,7 +55,8 @@ typedef struct band_index {
 static void make_bands(int sr, band_index *bi)
 {
     bi->l[0] = 0;
-    for (int i = 0; i < 22; i++) bi->l[i + 1] = bi->l[i] + k_width_l[sr][i];
+    for (int i = 0; i < 22; i++)
+        bi->l[i + 1] = bi->l[i] + k_width_l[sr][i];
     bi->s[0] = 0;
     for (int i = 0; i < 13; i++) {
         bi->s[i + 1] = bi->s[i] + k_width_s[sr][i];
@@ -88,7 +83,8 @@ int mpa_l3_read_side_info(mpa_decoder *d, const mpa_header *h, const uint8_t *si
         si->main_data_begin = (int)mpa_get_bits(&b, 9);
         mpa_get_bits(&b, nch == 1 ? 5 : 3);
         for (int ch = 0; ch < nch; ch++)
-            for (int k = 0; k < 4; k++) si->scfsi[ch][k] = (int)mpa_get_bits(&b, 1);
+            for (int k = 0; k < 4; k++)
+                si->scfsi[ch][k] = (int)mpa_get_bits(&b, 1);
     } else {
         si->main_data_begin = (int)mpa_get_bits(&b, 8);
         mpa_get_bits(&b, nch == 1 ? 1 : 2);
@@ -99,24 +95,28 @@ int mpa_l3_read_side_info(mpa_decoder *d, const mpa_header *h, const uint8_t *si
             mpa_l3_granule_ch *g = &si->gr[gr][ch];
             g->part2_3_length = (int)mpa_get_bits(&b, 12);
             g->big_values = (int)mpa_get_bits(&b, 9);
-            if (g->big_values > 288) return SV_ERR_INVALID_FRAME;
+            if (g->big_values > 288)
+                return SV_ERR_INVALID_FRAME;
             g->global_gain = (int)mpa_get_bits(&b, 8);
             g->scalefac_compress = (int)mpa_get_bits(&b, lsf ? 9 : 4);
             g->window_switching = (int)mpa_get_bits(&b, 1);
             if (g->window_switching) {
                 g->block_type = (int)mpa_get_bits(&b, 2);
-                if (g->block_type == 0) return SV_ERR_INVALID_FRAME;
+                if (g->block_type == 0)
+                    return SV_ERR_INVALID_FRAME;
                 g->mixed_block = (int)mpa_get_bits(&b, 1);
                 g->table_select[0] = (int)mpa_get_bits(&b, 5);
                 g->table_select[1] = (int)mpa_get_bits(&b, 5);
                 g->table_select[2] = 0;
-                for (int w = 0; w < 3; w++) g->subblock_gain[w] = (int)mpa_get_bits(&b, 3);
+                for (int w = 0; w < 3; w++)
+                    g->subblock_gain[w] = (int)mpa_get_bits(&b, 3);
                 g->region0_count = 7;
                 g->region1_count = 36;
             } else {
                 g->block_type = 0;
                 g->mixed_block = 0;
-                for (int r = 0; r < 3; r++) g->table_select[r] = (int)mpa_get_bits(&b, 5);
+                for (int r = 0; r < 3; r++)
+                    g->table_select[r] = (int)mpa_get_bits(&b, 5);
                 g->subblock_gain[0] = g->subblock_gain[1] = g->subblock_gain[2] = 0;
                 g->region0_count = (int)mpa_get_bits(&b, 4);
                 g->region1_count = (int)mpa_get_bits(&b, 3);
@@ -126,7 +126,8 @@ int mpa_l3_read_side_info(mpa_decoder *d, const mpa_header *h, const uint8_t *si
             g->count1table_select = (int)mpa_get_bits(&b, 1);
             for (int r = 0; r < 3; r++) {
                 int ts = g->table_select[r];
-                if (ts == 4 || ts == 14) return SV_ERR_INVALID_FRAME;
+                if (ts == 4 || ts == 14)
+                    return SV_ERR_INVALID_FRAME;
             }
         }
     }
@@ -141,21 +142,26 @@ static void read_sf_mpeg1(mpa_decoder *d, mpa_bits *b, const mpa_l3_granule_ch *
     if (g->window_switching && g->block_type == 2) {
         int sfb = 0;
         if (g->mixed_block) {
-            for (int i = 0; i < 8; i++) sl[i] = (int)mpa_get_bits(b, slen1);
+            for (int i = 0; i < 8; i++)
+                sl[i] = (int)mpa_get_bits(b, slen1);
             sfb = 3;
         }
         for (; sfb < 12; sfb++) {
             int n = sfb < 6 ? slen1 : slen2;
-            for (int w = 0; w < 3; w++) d->sf_s[ch][sfb][w] = (int)mpa_get_bits(b, n);
+            for (int w = 0; w < 3; w++)
+                d->sf_s[ch][sfb][w] = (int)mpa_get_bits(b, n);
         }
-        for (int w = 0; w < 3; w++) d->sf_s[ch][12][w] = 0;
+        for (int w = 0; w < 3; w++)
+            d->sf_s[ch][12][w] = 0;
         return;
     }
     static const int group_start[5] = {0, 6, 11, 16, 21};
     for (int k = 0; k < 4; k++) {
-        if (gr == 1 && d->side.scfsi[ch][k]) continue; /* kept from granule 0 */
+        if (gr == 1 && d->side.scfsi[ch][k])
+            continue; /* kept from granule 0 */
         int n = k < 2 ? slen1 : slen2;
-        for (int i = group_start[k]; i < group_start[k + 1]; i++) sl[i] = (int)mpa_get_bits(b, n);
+        for (int i = group_start[k]; i < group_start[k + 1]; i++)
+            sl[i] = (int)mpa_get_bits(b, n);
     }
     sl[21] = 0;
 }
@@ -168,30 +174,48 @@ static int read_sf_lsf(mpa_decoder *d, mpa_bits *b, const mpa_l3_granule_ch *g, 
     int slen[4], tab, preflag = 0;
     if (!is_right) {
         if (sfc < 400) {
-            slen[0] = (sfc >> 4) / 5; slen[1] = (sfc >> 4) % 5; slen[2] = (sfc & 15) >> 2; slen[3] = sfc & 3;
+            slen[0] = (sfc >> 4) / 5;
+            slen[1] = (sfc >> 4) % 5;
+            slen[2] = (sfc & 15) >> 2;
+            slen[3] = sfc & 3;
             tab = 0;
         } else if (sfc < 500) {
             sfc -= 400;
-            slen[0] = (sfc >> 2) / 5; slen[1] = (sfc >> 2) % 5; slen[2] = sfc & 3; slen[3] = 0;
+            slen[0] = (sfc >> 2) / 5;
+            slen[1] = (sfc >> 2) % 5;
+            slen[2] = sfc & 3;
+            slen[3] = 0;
             tab = 1;
         } else {
             sfc -= 500;
-            slen[0] = sfc / 3; slen[1] = sfc % 3; slen[2] = 0; slen[3] = 0;
+            slen[0] = sfc / 3;
+            slen[1] = sfc % 3;
+            slen[2] = 0;
+            slen[3] = 0;
             tab = 2;
             preflag = 1;
         }
     } else {
         int isfc = sfc >> 1;
         if (isfc < 180) {
-            slen[0] = isfc / 36; slen[1] = (isfc % 36) / 6; slen[2] = (isfc % 36) % 6; slen[3] = 0;
+            slen[0] = isfc / 36;
+            slen[1] = (isfc % 36) / 6;
+            slen[2] = (isfc % 36) % 6;
+            slen[3] = 0;
             tab = 3;
         } else if (isfc < 244) {
             isfc -= 180;
-            slen[0] = (isfc % 64) >> 4; slen[1] = (isfc % 16) >> 2; slen[2] = isfc % 4; slen[3] = 0;
+            slen[0] = (isfc % 64) >> 4;
+            slen[1] = (isfc % 16) >> 2;
+            slen[2] = isfc % 4;
+            slen[3] = 0;
             tab = 4;
         } else {
             isfc -= 244;
-            slen[0] = isfc / 3; slen[1] = isfc % 3; slen[2] = 0; slen[3] = 0;
+            slen[0] = isfc / 3;
+            slen[1] = isfc % 3;
+            slen[2] = 0;
+            slen[3] = 0;
             tab = 5;
         }
     }
@@ -205,21 +229,25 @@ static int read_sf_lsf(mpa_decoder *d, mpa_bits *b, const mpa_l3_granule_ch *g, 
             maxv[k] = (1 << slen[p]) - 1;
         }
     }
-    for (; k < 45; k++) seq[k] = maxv[k] = 0;
+    for (; k < 45; k++)
+        seq[k] = maxv[k] = 0;
 
     if (blocknr == 0) {
         for (int i = 0; i < 21; i++) {
             d->sf_l[ch][i] = seq[i];
-            if (is_right) d->is_max_l[i] = maxv[i];
+            if (is_right)
+                d->is_max_l[i] = maxv[i];
         }
         d->sf_l[ch][21] = 0;
-        if (is_right) d->is_max_l[21] = maxv[20];
+        if (is_right)
+            d->is_max_l[21] = maxv[20];
     } else {
         int k0 = 0, sfb0 = 0;
         if (blocknr == 2) {
             for (int i = 0; i < 6; i++) {
                 d->sf_l[ch][i] = seq[i];
-                if (is_right) d->is_max_l[i] = maxv[i];
+                if (is_right)
+                    d->is_max_l[i] = maxv[i];
             }
             k0 = 6;
             sfb0 = 3;
@@ -227,11 +255,13 @@ static int read_sf_lsf(mpa_decoder *d, mpa_bits *b, const mpa_l3_granule_ch *g, 
         for (int sfb = sfb0; sfb < 12; sfb++)
             for (int w = 0; w < 3; w++, k0++) {
                 d->sf_s[ch][sfb][w] = seq[k0];
-                if (is_right) d->is_max_s[sfb][w] = maxv[k0];
+                if (is_right)
+                    d->is_max_s[sfb][w] = maxv[k0];
             }
         for (int w = 0; w < 3; w++) {
             d->sf_s[ch][12][w] = 0;
-            if (is_right) d->is_max_s[12][w] = d->is_max_s[11][w];
+            if (is_right)
+                d->is_max_s[12][w] = d->is_max_s[11][w];
         }
     }
     return preflag;
@@ -254,8 +284,8 @@ static inline int huff_lookup(const mpa_huff_lut *lut, uint32_t w, int *len)
 
 /* Huffman-decodes the spectral values of one granule/channel into is[]; returns the
  * count of decoded lines (values beyond are zero) or -1 on an invalid code. */
-static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_granule_ch *g,
-                   const band_index *bi, int *is)
+static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_granule_ch *g, const band_index *bi,
+                   int *is)
 {
     int big_end = g->big_values * 2;
     int r1, r2;
@@ -271,8 +301,10 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
         r1 = bi->l[a > 22 ? 22 : a];
         r2 = bi->l[c > 22 ? 22 : c];
     }
-    if (r1 > big_end) r1 = big_end;
-    if (r2 > big_end) r2 = big_end;
+    if (r1 > big_end)
+        r1 = big_end;
+    if (r2 > big_end)
+        r2 = big_end;
     int stops[3] = {r1, r2, big_end};
 
     int i = 0;
@@ -280,43 +312,52 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
         int stop = stops[r];
         int tab = g->table_select[r];
         if (tab == 0) {
-            for (; i < stop; i++) is[i] = 0;
+            for (; i < stop; i++)
+                is[i] = 0;
             continue;
         }
         const mpa_huff_lut *lut = &t->huff[tab];
         int linbits = lut->linbits;
         for (; i < stop; i += 2) {
             if (b->pos >= end) {
-                for (; i < stop; i++) is[i] = 0;
+                for (; i < stop; i++)
+                    is[i] = 0;
                 break;
             }
             uint32_t w = mpa_peek32(b);
             int len;
             int v = huff_lookup(lut, w, &len);
-            if (v < 0) return -1;
+            if (v < 0)
+                return -1;
             int x = v >> 4, y = v & 15;
             if (linbits == 0 || (x < 15 && y < 15)) {
                 /* the sign bits follow the code word within the same 32 bits */
                 uint32_t rest = w << len;
                 if (x) {
-                    if (rest & 0x80000000u) x = -x;
+                    if (rest & 0x80000000u)
+                        x = -x;
                     rest <<= 1;
                     len++;
                 }
                 if (y) {
-                    if (rest & 0x80000000u) y = -y;
+                    if (rest & 0x80000000u)
+                        y = -y;
                     len++;
                 }
                 b->pos += (uint32_t)len;
             } else {
                 b->pos += (uint32_t)len;
                 if (x) {
-                    if (x == 15) x += (int)mpa_get_bits(b, linbits);
-                    if (mpa_get_bits(b, 1)) x = -x;
+                    if (x == 15)
+                        x += (int)mpa_get_bits(b, linbits);
+                    if (mpa_get_bits(b, 1))
+                        x = -x;
                 }
                 if (y) {
-                    if (y == 15) y += (int)mpa_get_bits(b, linbits);
-                    if (mpa_get_bits(b, 1)) y = -y;
+                    if (y == 15)
+                        y += (int)mpa_get_bits(b, linbits);
+                    if (mpa_get_bits(b, 1))
+                        y = -y;
                 }
             }
             is[i] = x;
@@ -332,13 +373,15 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
             len = 4;
         } else {
             v = huff_lookup(&t->count1a, w, &len);
-            if (v < 0) return -1;
+            if (v < 0)
+                return -1;
         }
         uint32_t rest = w << len; /* code word (at most 6 bits) and up to 4 sign bits */
         for (int k = 0; k < 4; k++) {
             int bit = (v >> (3 - k)) & 1;
             if (bit) {
-                if (rest & 0x80000000u) bit = -1;
+                if (rest & 0x80000000u)
+                    bit = -1;
                 rest <<= 1;
                 len++;
             }
@@ -353,8 +396,10 @@ static int huffman(const mpa_tables *t, mpa_bits *b, uint32_t end, const mpa_l3_
         }
     }
     int n = i;
-    for (; i < 576; i++) is[i] = 0;
-    while (n > 0 && is[n - 1] == 0) n--;
+    for (; i < 576; i++)
+        is[i] = 0;
+    while (n > 0 && is[n - 1] == 0)
+        n--;
     return n;
 }
 
@@ -363,8 +408,10 @@ static inline float gain_q(int q)
 {
     static const float quarter[4] = {1.0f, 1.18920712f, 1.41421356f, 1.68179283f};
     int e = (q >> 2) + 127;
-    if (e <= 0) return 0.0f;
-    if (e > 254) e = 254;
+    if (e <= 0)
+        return 0.0f;
+    if (e > 254)
+        e = 254;
     uint32_t bits = (uint32_t)e << 23;
     float p2;
     memcpy(&p2, &bits, 4);
@@ -406,25 +453,30 @@ static inline void requant_run(const mpa_tables *t, const int *is, float *xr, in
     }
 }
 
-static void requantise(const mpa_tables *t, const mpa_decoder *d, const mpa_l3_granule_ch *g, int ch,
-                       int preflag, const band_index *bi, const int *is, float *xr, int n)
+static void requantise(const mpa_tables *t, const mpa_decoder *d, const mpa_l3_granule_ch *g, int ch, int preflag,
+                       const band_index *bi, const int *is, float *xr, int n)
 {
     int shift = 2 * (1 + g->scalefac_scale);
     int gg = g->global_gain - 210;
     int i = 0;
     int long_end; /* lines coded with long bands */
-    if (g->window_switching && g->block_type == 2) long_end = g->mixed_block ? 36 : 0;
-    else long_end = 576;
+    if (g->window_switching && g->block_type == 2)
+        long_end = g->mixed_block ? 36 : 0;
+    else
+        long_end = 576;
 
     for (int sfb = 0; sfb < 22 && i < long_end && i < n; sfb++) {
         int end = bi->l[sfb + 1];
-        if (end > long_end) end = long_end;
+        if (end > long_end)
+            end = long_end;
         int sf = d->sf_l[ch][sfb] + (preflag ? k_pretab[sfb] : 0);
         float gain = gain_q(gg - shift * sf);
-        if (end > i) requant_run(t, is + i, xr + i, end - i, gain);
+        if (end > i)
+            requant_run(t, is + i, xr + i, end - i, gain);
         i = end;
     }
-    for (; i < long_end; i++) xr[i] = 0.0f;
+    for (; i < long_end; i++)
+        xr[i] = 0.0f;
     if (long_end < 576) {
         int sfb = long_end ? 3 : 0;
         i = 3 * bi->s[sfb];
@@ -438,7 +490,8 @@ static void requantise(const mpa_tables *t, const mpa_decoder *d, const mpa_l3_g
             }
         }
     }
-    for (; i < 576; i++) xr[i] = 0.0f;
+    for (; i < 576; i++)
+        xr[i] = 0.0f;
 }
 
 /* Intensity position of one band: fills kl/kr and returns 1 when legal. */
@@ -446,14 +499,17 @@ static int is_factors(const mpa_tables *t, const mpa_header *h, const mpa_l3_gra
                       float *kl, float *kr)
 {
     if (h->level == 1) {
-        if (pos >= 7) return 0;
+        if (pos >= 7)
+            return 0;
         *kl = t->is_ratio[pos][0];
         *kr = t->is_ratio[pos][1];
         return 1;
     }
-    if (pos == maxv) return 0;
+    if (pos == maxv)
+        return 0;
     int scale = g->scalefac_compress & 1;
-    if (pos > 31) pos = 31;
+    if (pos > 31)
+        pos = 31;
     *kl = t->is_lsf[scale][pos][0];
     *kr = t->is_lsf[scale][pos][1];
     return 1;
@@ -482,7 +538,8 @@ static void band_stereo(const mpa_tables *t, const mpa_header *h, const mpa_l3_g
 static int any_nonzero(const float *x, int start, int len)
 {
     for (int i = start; i < start + len; i++)
-        if (x[i] != 0.0f) return 1;
+        if (x[i] != 0.0f)
+            return 1;
     return 0;
 }
 
@@ -510,7 +567,8 @@ static int top_band_position(int lsf, int below, int last, int below_pos, int be
 static int last_nonzero_long(const float *r, const band_index *bi, int nbands)
 {
     for (int sfb = nbands - 1; sfb >= 0; sfb--)
-        if (any_nonzero(r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb])) return sfb;
+        if (any_nonzero(r, bi->l[sfb], bi->l[sfb + 1] - bi->l[sfb]))
+            return sfb;
     return -1;
 }
 
@@ -526,7 +584,8 @@ static void stereo(const mpa_tables *t, mpa_decoder *d, const mpa_header *h, con
     int lsf = h->level != 1;
 
     if (!is) {
-        if (!ms) return;
+        if (!ms)
+            return;
         int n = d->nonzero[0] > d->nonzero[1] ? d->nonzero[0] : d->nonzero[1];
         band_stereo(t, h, g, l, r, 0, n, 0, 0, 0, 1);
         d->nonzero[0] = d->nonzero[1] = n;
@@ -544,14 +603,15 @@ static void stereo(const mpa_tables *t, mpa_decoder *d, const mpa_header *h, con
                     break;
                 }
             }
-            if (last >= sfb0) short_nonzero = 1;
+            if (last >= sfb0)
+                short_nonzero = 1;
             for (int sfb = sfb0; sfb < 13; sfb++) {
                 int pos = d->sf_s[1][sfb][w];
                 int maxv = lsf ? d->is_max_s[sfb][w] : 7;
                 int use = sfb > last;
                 if (sfb == 12)
-                    use = top_band_position(lsf, 11, last, d->sf_s[1][11][w], lsf ? d->is_max_s[11][w] : 7, &pos,
-                                            &maxv);
+                    use =
+                        top_band_position(lsf, 11, last, d->sf_s[1][11][w], lsf ? d->is_max_s[11][w] : 7, &pos, &maxv);
                 band_stereo(t, h, g, l, r, 3 * bi->s[sfb] + w * bi->ws[sfb], bi->ws[sfb], use, pos, maxv, ms);
             }
         }
@@ -588,7 +648,8 @@ static void reorder_short(const band_index *bi, const mpa_l3_granule_ch *g, floa
     for (int sfb = sfb0; sfb < 13; sfb++) {
         int start = 3 * bi->s[sfb], wl = bi->ws[sfb];
         for (int f = 0; f < wl; f++)
-            for (int w = 0; w < 3; w++) tmp[j++] = xr[start + w * wl + f];
+            for (int w = 0; w < 3; w++)
+                tmp[j++] = xr[start + w * wl + f];
     }
     memcpy(xr + base, tmp + base, sizeof(float) * (size_t)(576 - base));
 }
@@ -648,40 +709,47 @@ static void imdct_long(const mpa_tables *t, const float *in, const float *win, f
 {
     MPA_ALIGN(32) float y[24];
 #if MPA_HAVE_AVX2
-    if (t->use_avx2) dct4_18_avx2(t, in, y);
+    if (t->use_avx2)
+        dct4_18_avx2(t, in, y);
     else
 #endif
     {
 #if defined(__SSE2__)
-    __m128 y0 = _mm_setzero_ps(), y1 = y0, y2 = y0, y3 = y0, y4 = y0;
-    for (int k = 0; k < 18; k++) {
-        if (in[k] == 0.0f) continue;
-        const float *row = t->imdct36[k];
-        __m128 x = _mm_set1_ps(in[k]);
-        y0 = _mm_add_ps(y0, _mm_mul_ps(x, _mm_load_ps(row)));
-        y1 = _mm_add_ps(y1, _mm_mul_ps(x, _mm_load_ps(row + 4)));
-        y2 = _mm_add_ps(y2, _mm_mul_ps(x, _mm_load_ps(row + 8)));
-        y3 = _mm_add_ps(y3, _mm_mul_ps(x, _mm_load_ps(row + 12)));
-        y4 = _mm_add_ps(y4, _mm_mul_ps(x, _mm_load_ps(row + 16)));
-    }
-    _mm_store_ps(y, y0);
-    _mm_store_ps(y + 4, y1);
-    _mm_store_ps(y + 8, y2);
-    _mm_store_ps(y + 12, y3);
-    _mm_store_ps(y + 16, y4);
+        __m128 y0 = _mm_setzero_ps(), y1 = y0, y2 = y0, y3 = y0, y4 = y0;
+        for (int k = 0; k < 18; k++) {
+            if (in[k] == 0.0f)
+                continue;
+            const float *row = t->imdct36[k];
+            __m128 x = _mm_set1_ps(in[k]);
+            y0 = _mm_add_ps(y0, _mm_mul_ps(x, _mm_load_ps(row)));
+            y1 = _mm_add_ps(y1, _mm_mul_ps(x, _mm_load_ps(row + 4)));
+            y2 = _mm_add_ps(y2, _mm_mul_ps(x, _mm_load_ps(row + 8)));
+            y3 = _mm_add_ps(y3, _mm_mul_ps(x, _mm_load_ps(row + 12)));
+            y4 = _mm_add_ps(y4, _mm_mul_ps(x, _mm_load_ps(row + 16)));
+        }
+        _mm_store_ps(y, y0);
+        _mm_store_ps(y + 4, y1);
+        _mm_store_ps(y + 8, y2);
+        _mm_store_ps(y + 12, y3);
+        _mm_store_ps(y + 16, y4);
 #else
-    for (int n = 0; n < 18; n++) y[n] = 0.0f;
-    for (int k = 0; k < 18; k++) {
-        float x = in[k];
-        const float *row = t->imdct36[k];
-        for (int n = 0; n < 18; n++) y[n] += x * row[n];
-    }
+        for (int n = 0; n < 18; n++)
+            y[n] = 0.0f;
+        for (int k = 0; k < 18; k++) {
+            float x = in[k];
+            const float *row = t->imdct36[k];
+            for (int n = 0; n < 18; n++)
+                y[n] += x * row[n];
+        }
 #endif
     }
     float x36[36];
-    for (int i = 0; i < 9; i++) x36[i] = y[9 + i];
-    for (int i = 9; i < 27; i++) x36[i] = -y[26 - i];
-    for (int i = 27; i < 36; i++) x36[i] = -y[i - 27];
+    for (int i = 0; i < 9; i++)
+        x36[i] = y[9 + i];
+    for (int i = 9; i < 27; i++)
+        x36[i] = -y[26 - i];
+    for (int i = 27; i < 36; i++)
+        x36[i] = -y[i - 27];
     for (int i = 0; i < 18; i++) {
         out[i] = x36[i] * win[i] + ov[i];
         ov[i] = x36[18 + i] * win[18 + i];
@@ -691,14 +759,17 @@ static void imdct_long(const mpa_tables *t, const float *in, const float *win, f
 static void imdct_short(const mpa_tables *t, const float *in, float *out, float *ov)
 {
     float x36[36];
-    for (int i = 0; i < 36; i++) x36[i] = 0.0f;
+    for (int i = 0; i < 36; i++)
+        x36[i] = 0.0f;
     for (int w = 0; w < 3; w++) {
         float *dst = x36 + 6 + 6 * w;
         for (int k = 0; k < 6; k++) {
             float x = in[3 * k + w];
-            if (x == 0.0f) continue;
+            if (x == 0.0f)
+                continue;
             const float *row = t->imdct12[k];
-            for (int i = 0; i < 12; i++) dst[i] += x * row[i];
+            for (int i = 0; i < 12; i++)
+                dst[i] += x * row[i];
         }
     }
     for (int i = 0; i < 18; i++) {
@@ -724,7 +795,8 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
             const mpa_l3_granule_ch *g = &d->side.gr[gr][ch];
             uint32_t part_start = b.pos;
             uint32_t part_end = part_start + (uint32_t)g->part2_3_length;
-            if (part_end > b.end) part_end = b.end;
+            if (part_end > b.end)
+                part_end = b.end;
             int preflag = g->preflag;
             if (lsf) {
                 int is_right = ch == 1 && h->mode == 1 && (h->mode_extension & 1);
@@ -735,7 +807,8 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
             int n = 0;
             if (b.pos < part_end) {
                 n = huffman(t, &b, part_end, g, &bi, is);
-                if (n < 0) return SV_ERR_INVALID_FRAME;
+                if (n < 0)
+                    return SV_ERR_INVALID_FRAME;
             } else {
                 memset(is, 0, sizeof(int) * 576);
             }
@@ -744,7 +817,8 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
             b.pos = part_end;
         }
 
-        if (nch == 2 && h->mode == 1) stereo(t, d, h, &d->side.gr[gr][1], &bi);
+        if (nch == 2 && h->mode == 1)
+            stereo(t, d, h, &d->side.gr[gr][1], &bi);
 
         for (int ch = 0; ch < nch; ch++) {
             const mpa_l3_granule_ch *g = &d->side.gr[gr][ch];
@@ -754,13 +828,14 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
             if (short_block) {
                 reorder_short(&bi, g, xr);
                 sblimit = 32;
-                if (g->mixed_block) antialias(t, xr, 2);
+                if (g->mixed_block)
+                    antialias(t, xr, 2);
             } else {
                 sblimit = (d->nonzero[ch] + 17) / 18;
                 antialias(t, xr, sblimit < 32 ? sblimit + 1 : 32);
                 sblimit = sblimit < 32 ? sblimit + 1 : 32;
             }
-            float (*ov)[18] = d->overlap[ch];
+            float(*ov)[18] = d->overlap[ch];
             for (int sb = 0; sb < 32; sb++) {
                 float out[18];
                 if (sb >= sblimit) {
@@ -770,12 +845,16 @@ int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main_d
                     }
                 } else {
                     int bt = g->window_switching ? g->block_type : 0;
-                    if (g->window_switching && g->mixed_block && sb < 2) bt = 0; /* also for types 1, 3 */
-                    if (bt == 2) imdct_short(t, xr + 18 * sb, out, ov[sb]);
-                    else imdct_long(t, xr + 18 * sb, t->win_l[bt], out, ov[sb]);
+                    if (g->window_switching && g->mixed_block && sb < 2)
+                        bt = 0; /* also for types 1, 3 */
+                    if (bt == 2)
+                        imdct_short(t, xr + 18 * sb, out, ov[sb]);
+                    else
+                        imdct_long(t, xr + 18 * sb, t->win_l[bt], out, ov[sb]);
                 }
                 if (sb & 1)
-                    for (int i = 1; i < 18; i += 2) out[i] = -out[i];
+                    for (int i = 1; i < 18; i += 2)
+                        out[i] = -out[i];
                 memcpy(&d->sb[ch][0][0] + sb * 36 + gr * 18, out, sizeof out); /* subband-major */
             }
         }

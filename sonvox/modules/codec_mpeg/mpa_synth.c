@@ -37,8 +37,10 @@ void mpa_dct32(const mpa_tables *t, const float *in, float *out)
 static inline int16_t clip16(float v)
 {
     /* round to nearest (ties to even, like the SSE path) and clip */
-    if (v >= 32767.0f) return 32767;
-    if (v <= -32768.0f) return -32768;
+    if (v >= 32767.0f)
+        return 32767;
+    if (v <= -32768.0f)
+        return -32768;
     return (int16_t)__builtin_lrintf(v);
 }
 
@@ -52,19 +54,38 @@ static void window_generic(const mpa_tables *t, const mpa_synth *s, float *lo, f
         const float *e = s->slots[(s->pos + 2 * i) & 15];
         const float *f = s->slots[(s->pos + 2 * i + 1) & 15] + 20;
         const float *w = &t->synth_win[i][0][0];
-#define STEP(acc, off, wrow, src) \
+#define STEP(acc, off, wrow, src)                                                                                      \
     acc = _mm_add_ps(acc, _mm_mul_ps(_mm_load_ps(w + 16 * (wrow) + (off)), _mm_loadu_ps((src) + (off))))
-        STEP(a0, 0, 0, e); STEP(a1, 4, 0, e); STEP(a2, 8, 0, e); STEP(a3, 12, 0, e);
-        STEP(a0, 0, 1, f); STEP(a1, 4, 1, f); STEP(a2, 8, 1, f); STEP(a3, 12, 1, f);
-        STEP(b0, 0, 2, e + 1); STEP(b1, 4, 2, e + 1); STEP(b2, 8, 2, e + 1); STEP(b3, 12, 2, e + 1);
-        STEP(b0, 0, 3, f + 1); STEP(b1, 4, 3, f + 1); STEP(b2, 8, 3, f + 1); STEP(b3, 12, 3, f + 1);
+        STEP(a0, 0, 0, e);
+        STEP(a1, 4, 0, e);
+        STEP(a2, 8, 0, e);
+        STEP(a3, 12, 0, e);
+        STEP(a0, 0, 1, f);
+        STEP(a1, 4, 1, f);
+        STEP(a2, 8, 1, f);
+        STEP(a3, 12, 1, f);
+        STEP(b0, 0, 2, e + 1);
+        STEP(b1, 4, 2, e + 1);
+        STEP(b2, 8, 2, e + 1);
+        STEP(b3, 12, 2, e + 1);
+        STEP(b0, 0, 3, f + 1);
+        STEP(b1, 4, 3, f + 1);
+        STEP(b2, 8, 3, f + 1);
+        STEP(b3, 12, 3, f + 1);
 #undef STEP
     }
-    _mm_store_ps(lo, a0); _mm_store_ps(lo + 4, a1); _mm_store_ps(lo + 8, a2); _mm_store_ps(lo + 12, a3);
+    _mm_store_ps(lo, a0);
+    _mm_store_ps(lo + 4, a1);
+    _mm_store_ps(lo + 8, a2);
+    _mm_store_ps(lo + 12, a3);
     /* hi[m] holds output 31 - m */
-    _mm_store_ps(hi, b0); _mm_store_ps(hi + 4, b1); _mm_store_ps(hi + 8, b2); _mm_store_ps(hi + 12, b3);
+    _mm_store_ps(hi, b0);
+    _mm_store_ps(hi + 4, b1);
+    _mm_store_ps(hi + 8, b2);
+    _mm_store_ps(hi + 12, b3);
 #else
-    for (int j = 0; j < 16; j++) lo[j] = hi[j] = 0.0f;
+    for (int j = 0; j < 16; j++)
+        lo[j] = hi[j] = 0.0f;
     for (int i = 0; i < 8; i++) {
         const float *e = s->slots[(s->pos + 2 * i) & 15];
         const float *f = s->slots[(s->pos + 2 * i + 1) & 15] + 20;
@@ -81,7 +102,7 @@ static void window_generic(const mpa_tables *t, const mpa_synth *s, float *lo, f
 #if MPA_HAVE_AVX2
 /* The same with 8-wide fused multiply-adds, for processors that have them. */
 __attribute__((target("avx2,fma"))) static void window_avx2(const mpa_tables *t, const mpa_synth *s, float *lo,
-                                                             float *hi)
+                                                            float *hi)
 {
     __m256 a0 = _mm256_setzero_ps(), a1 = a0, b0 = a0, b1 = a0;
     for (int i = 0; i < 8; i++) {
@@ -106,20 +127,22 @@ __attribute__((target("avx2,fma"))) static void window_avx2(const mpa_tables *t,
 
 /* Pushes one DCT result (C(m) at c[m * cstride]) into the ring and writes the 32 >> shift
  * output samples of the windowing at out (consecutive). */
-static void push_and_window(const mpa_tables *t, mpa_synth *s, const float *c, int cstride, int16_t *out,
-                            int shift)
+static void push_and_window(const mpa_tables *t, mpa_synth *s, const float *c, int cstride, int16_t *out, int shift)
 {
     s->pos = (s->pos - 1) & 15;
     float *slot = s->slots[s->pos];
     /* E: C(16..32) at 0..16 (C(32) = 0); F: C(16), C(15), ..., C(0) at 20..36 */
-    for (int j = 0; j < 16; j++) slot[j] = c[(16 + j) * cstride];
+    for (int j = 0; j < 16; j++)
+        slot[j] = c[(16 + j) * cstride];
     slot[16] = 0.0f;
-    for (int j = 0; j <= 16; j++) slot[20 + j] = c[(16 - j) * cstride];
+    for (int j = 0; j <= 16; j++)
+        slot[20 + j] = c[(16 - j) * cstride];
 
     MPA_ALIGN(32) float lo[16];
     MPA_ALIGN(32) float hi[16];
 #if MPA_HAVE_AVX2
-    if (t->use_avx2) window_avx2(t, s, lo, hi);
+    if (t->use_avx2)
+        window_avx2(t, s, lo, hi);
     else
 #endif
         window_generic(t, s, lo, hi);
@@ -130,10 +153,9 @@ static void push_and_window(const mpa_tables *t, mpa_synth *s, const float *c, i
         __m128i p0 = _mm_packs_epi32(_mm_cvtps_epi32(_mm_load_ps(lo)), _mm_cvtps_epi32(_mm_load_ps(lo + 4)));
         __m128i p1 = _mm_packs_epi32(_mm_cvtps_epi32(_mm_load_ps(lo + 8)), _mm_cvtps_epi32(_mm_load_ps(lo + 12)));
 #define REV(x) _mm_shuffle_ps((x), (x), _MM_SHUFFLE(0, 1, 2, 3))
-        __m128i q0 = _mm_packs_epi32(_mm_cvtps_epi32(REV(_mm_load_ps(hi + 12))),
-                                     _mm_cvtps_epi32(REV(_mm_load_ps(hi + 8))));
-        __m128i q1 = _mm_packs_epi32(_mm_cvtps_epi32(REV(_mm_load_ps(hi + 4))),
-                                     _mm_cvtps_epi32(REV(_mm_load_ps(hi))));
+        __m128i q0 =
+            _mm_packs_epi32(_mm_cvtps_epi32(REV(_mm_load_ps(hi + 12))), _mm_cvtps_epi32(REV(_mm_load_ps(hi + 8))));
+        __m128i q1 = _mm_packs_epi32(_mm_cvtps_epi32(REV(_mm_load_ps(hi + 4))), _mm_cvtps_epi32(REV(_mm_load_ps(hi))));
 #undef REV
         _mm_storeu_si128((__m128i *)out, p0);
         _mm_storeu_si128((__m128i *)(out + 8), p1);
@@ -144,7 +166,8 @@ static void push_and_window(const mpa_tables *t, mpa_synth *s, const float *c, i
 #endif
     int step = 1 << shift;
     int n = 0;
-    for (int j = 0; j < 32; j += step) out[n++] = clip16(j < 16 ? lo[j] : hi[31 - j]);
+    for (int j = 0; j < 32; j += step)
+        out[n++] = clip16(j < 16 ? lo[j] : hi[31 - j]);
 }
 
 void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int16_t *out, int shift)
@@ -154,8 +177,8 @@ void mpa_synth_run(const mpa_tables *t, mpa_synth *s, const float *subbands, int
     push_and_window(t, s, c, 1, out, shift);
 }
 
-void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step,
-                     int nslots, int16_t *out, int shift)
+void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int slot_step, int sb_step, int nslots,
+                     int16_t *out, int shift)
 {
     int per_slot = 32 >> shift;
     int k = 0;
@@ -165,7 +188,8 @@ void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int s
         MPA_ALIGN(16) mpa_v4sf in[32], c[32];
         const float *p = base + k * slot_step;
         if (slot_step == 1) {
-            for (int m = 0; m < 32; m++) memcpy(&in[m], p + m * sb_step, sizeof(mpa_v4sf));
+            for (int m = 0; m < 32; m++)
+                memcpy(&in[m], p + m * sb_step, sizeof(mpa_v4sf));
         } else {
             for (int m = 0; m < 32; m++) {
                 const float *q = p + m * sb_step;
@@ -181,7 +205,8 @@ void mpa_synth_block(const mpa_tables *t, mpa_synth *s, const float *base, int s
 #endif
     for (; k < nslots; k++) {
         float v[32];
-        for (int m = 0; m < 32; m++) v[m] = base[k * slot_step + m * sb_step];
+        for (int m = 0; m < 32; m++)
+            v[m] = base[k * slot_step + m * sb_step];
         mpa_synth_run(t, s, v, out + k * per_slot, shift);
     }
 }

@@ -23,8 +23,8 @@ static int g_huff_failed;
 /* Builds the lookup table for codes whose first `consumed` bits equal `prefix`, with an
  * index width of `width` bits, at `base`; recursive for longer codes. Returns entries
  * used below base (the table itself plus its sub-tables). */
-static int huff_build(const mpa_huff_source *src, int n, int values_per_axis, uint32_t prefix,
-                      int consumed, int width, int base, int table_start)
+static int huff_build(const mpa_huff_source *src, int n, int values_per_axis, uint32_t prefix, int consumed, int width,
+                      int base, int table_start)
 {
     int size = 1 << width;
     int next = base + size;
@@ -32,12 +32,15 @@ static int huff_build(const mpa_huff_source *src, int n, int values_per_axis, ui
         g_huff_failed = 1;
         return size;
     }
-    for (int i = 0; i < size; i++) g_huff_storage[base + i] = 0; /* length 0 = invalid */
+    for (int i = 0; i < size; i++)
+        g_huff_storage[base + i] = 0; /* length 0 = invalid */
     for (int i = 0; i < n; i++) {
         int len = src->lengths[i];
         uint32_t code = src->codes[i];
-        if (len <= consumed) continue;
-        if ((code >> (len - consumed)) != prefix) continue;
+        if (len <= consumed)
+            continue;
+        if ((code >> (len - consumed)) != prefix)
+            continue;
         int value = values_per_axis == 4 ? i : ((i / src->size) << 4 | (i % src->size));
         if (len <= consumed + width) {
             /* leaf: fill all slots that start with the remaining code bits */
@@ -49,26 +52,28 @@ static int huff_build(const mpa_huff_source *src, int n, int values_per_axis, ui
     }
     /* sub-tables for codes longer than consumed + width */
     for (uint32_t slot = 0; slot < (uint32_t)size; slot++) {
-        if (g_huff_storage[base + slot] != 0) continue;
+        if (g_huff_storage[base + slot] != 0)
+            continue;
         int maxlen = 0;
         uint32_t sub_prefix = (prefix << width) | slot;
         for (int i = 0; i < n; i++) {
             int len = src->lengths[i];
-            if (len > consumed + width && (uint32_t)(src->codes[i] >> (len - consumed - width)) == sub_prefix &&
-                len > maxlen)
+            if (len > consumed + width && (uint32_t)(src->codes[i] >> (len - consumed - width)) == sub_prefix
+                && len > maxlen)
                 maxlen = len;
         }
-        if (maxlen == 0) continue;
+        if (maxlen == 0)
+            continue;
         int sub_width = maxlen - consumed - width;
-        if (sub_width > 6) sub_width = 6;
+        if (sub_width > 6)
+            sub_width = 6;
         int off = next - table_start;
         if (off >= 4096) {
             g_huff_failed = 1;
             continue;
         }
         g_huff_storage[base + slot] = (uint16_t)(HUFF_PTR | (sub_width << 12) | off);
-        next += huff_build(src, n, values_per_axis, sub_prefix, consumed + width, sub_width, next,
-                           table_start);
+        next += huff_build(src, n, values_per_axis, sub_prefix, consumed + width, sub_width, next, table_start);
     }
     return next - base;
 }
@@ -78,7 +83,8 @@ static void make_lut(mpa_huff_lut *lut, const mpa_huff_source *src, int quad)
     int n = quad ? 16 : src->size * src->size;
     int maxlen = 0;
     for (int i = 0; i < n; i++)
-        if (src->lengths[i] > maxlen) maxlen = src->lengths[i];
+        if (src->lengths[i] > maxlen)
+            maxlen = src->lengths[i];
     int root = maxlen < 8 ? maxlen : 8;
     int base = g_huff_used;
     g_huff_used += huff_build(src, n, quad ? 4 : 0, 0, 0, root, base, base);
@@ -89,8 +95,10 @@ static void make_lut(mpa_huff_lut *lut, const mpa_huff_source *src, int quad)
 
 static double window_value(int i)
 {
-    if (i == 0) return 0.0;
-    if (i >= 256) return mpa_synth_window_half[i - 256] / 65536.0;
+    if (i == 0)
+        return 0.0;
+    if (i >= 256)
+        return mpa_synth_window_half[i - 256] / 65536.0;
     double v = mpa_synth_window_half[256 - i] / 65536.0;
     return (i % 64 == 0) ? v : -v;
 }
@@ -101,7 +109,8 @@ static void build_tables(void)
 
     for (int i = 0; i < 32; i++) {
         const mpa_huff_source *src = &mpa_huff_sources[i];
-        if (!src->codes) continue;
+        if (!src->codes)
+            continue;
         if (i > 16 && i != 24 && mpa_huff_sources[i].codes == mpa_huff_sources[i - 1].codes) {
             t->huff[i] = t->huff[i - 1];
             t->huff[i].linbits = src->linbits;
@@ -110,28 +119,39 @@ static void build_tables(void)
         make_lut(&t->huff[i], src, 0);
     }
     make_lut(&t->count1a, &mpa_huff_count1_a, 1);
-    if (g_huff_failed) abort(); /* the constant tables above are broken: a build fault */
+    if (g_huff_failed)
+        abort(); /* the constant tables above are broken: a build fault */
 
-    for (int i = 0; i < 8207; i++) t->pow43[i] = (float)pow((double)i, 4.0 / 3.0);
-    for (int i = 0; i < 64; i++) t->scf12[i] = (float)pow(2.0, 1.0 - i / 3.0);
+    for (int i = 0; i < 8207; i++)
+        t->pow43[i] = (float)pow((double)i, 4.0 / 3.0);
+    for (int i = 0; i < 64; i++)
+        t->scf12[i] = (float)pow(2.0, 1.0 - i / 3.0);
 
     /* IMDCT windows */
-    for (int i = 0; i < 36; i++) t->win_l[0][i] = (float)sin(M_PI / 36 * (i + 0.5));
+    for (int i = 0; i < 36; i++)
+        t->win_l[0][i] = (float)sin(M_PI / 36 * (i + 0.5));
     for (int i = 0; i < 36; i++) {
         double v;
-        if (i < 18) v = sin(M_PI / 36 * (i + 0.5));
-        else if (i < 24) v = 1.0;
-        else if (i < 30) v = sin(M_PI / 12 * (i - 18 + 0.5));
-        else v = 0.0;
+        if (i < 18)
+            v = sin(M_PI / 36 * (i + 0.5));
+        else if (i < 24)
+            v = 1.0;
+        else if (i < 30)
+            v = sin(M_PI / 12 * (i - 18 + 0.5));
+        else
+            v = 0.0;
         t->win_l[1][i] = (float)v;
         t->win_l[3][35 - i] = (float)v;
     }
-    for (int i = 0; i < 36; i++) t->win_l[2][i] = t->win_l[0][i];
-    for (int i = 0; i < 12; i++) t->win_s[i] = (float)sin(M_PI / 12 * (i + 0.5));
+    for (int i = 0; i < 36; i++)
+        t->win_l[2][i] = t->win_l[0][i];
+    for (int i = 0; i < 12; i++)
+        t->win_s[i] = (float)sin(M_PI / 12 * (i + 0.5));
     for (int k = 0; k < 18; k++) {
         for (int n = 0; n < 18; n++)
             t->imdct36[k][n] = (float)cos(M_PI / 72 * (2 * n + 1) * (2 * k + 1));
-        for (int n = 18; n < 24; n++) t->imdct36[k][n] = 0.0f;
+        for (int n = 18; n < 24; n++)
+            t->imdct36[k][n] = 0.0f;
     }
     for (int k = 0; k < 6; k++)
         for (int i = 0; i < 12; i++)
@@ -157,8 +177,10 @@ static void build_tables(void)
         double io = s ? 1.0 / sqrt(2.0) : 1.0 / sqrt(sqrt(2.0));
         for (int p = 0; p < 32; p++) {
             double kl = 1.0, kr = 1.0;
-            if (p & 1) kl = pow(io, (p + 1) / 2);
-            else if (p) kr = pow(io, p / 2);
+            if (p & 1)
+                kl = pow(io, (p + 1) / 2);
+            else if (p)
+                kr = pow(io, p / 2);
             t->is_lsf[s][p][0] = (float)kl;
             t->is_lsf[s][p][1] = (float)kr;
         }

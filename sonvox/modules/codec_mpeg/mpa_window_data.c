@@ -1,3 +1,4 @@
+/* clang-format off */
 /*
  * Synthesis window of the polyphase filterbank (ISO/IEC 11172-3 Table B.3), second half:
  * window[256 + i] = mpa_synth_window_half[i] / 65536. The first half mirrors it:

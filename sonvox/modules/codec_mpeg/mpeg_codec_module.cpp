@@ -15,37 +15,40 @@ namespace {
 
 constexpr char kContentType[] = "audio/mpeg";
 
-struct MpegCodec {
+struct MpegCodec
+{
     sv_decoder *decoder = nullptr;
     mpa_decoder *mpa = nullptr;
 
     // Last values reported in the stream information (-1 / 0 = none yet).
     int level = -1, layer = -1, mode = -1, frequency = 0, bitrate = 0;
-    int64_t average = 0;        // bitrate x 1024, smoothed over frames
-    int64_t total_samples = 0;  // per channel, since the last input change or seek
-    int64_t frame_bytes = 0;    // bytes of the frames those samples came from
+    int64_t average = 0;       // bitrate x 1024, smoothed over frames
+    int64_t total_samples = 0; // per channel, since the last input change or seek
+    int64_t frame_bytes = 0;   // bytes of the frames those samples came from
     bool length_from_vbr = false;
     bool has_seek_table = false;
     uint8_t seek_table[100] = {};
-    int64_t start_offset = 0;  // size of a leading ID3v2 tag
-    int64_t data_bytes = 0;    // audio bytes after the tag; 0 = unknown
-    int64_t seek_offset = 0;   // byte offset of the last seek
+    int64_t start_offset = 0; // size of a leading ID3v2 tag
+    int64_t data_bytes = 0;   // audio bytes after the tag; 0 = unknown
+    int64_t seek_offset = 0;  // byte offset of the last seek
 
     // Bytes already taken from an input that could not seek back after the stream start
     // was read; the frame reader gets them first.
     uint8_t pending[MPEG_STREAM_START_BYTES] = {};
     int pending_at = 0, pending_end = 0;
 
-    int16_t scratch[MPA_MAX_FRAME_SAMPLES] = {};  // for an output block smaller than a frame
+    int16_t scratch[MPA_MAX_FRAME_SAMPLES] = {}; // for an output block smaller than a frame
 };
 
 // Reads up to `size` bytes, piece by piece when the input gives fewer. Returns the count
 // (short at the end of input) or a negative error when nothing was read.
-int read_some(sv_decoder *d, uint8_t *buf, int size) {
+int read_some(sv_decoder *d, uint8_t *buf, int size)
+{
     int got = 0;
     while (got < size) {
         int r = d->read(d->engine, buf + got, size - got);
-        if (r < 0) return got > 0 ? got : r;
+        if (r < 0)
+            return got > 0 ? got : r;
         if (r == 0) {
             // An input that answers 0 to a read past its end may still hold fewer bytes.
             if (size - got > 1) {
@@ -64,56 +67,74 @@ int read_some(sv_decoder *d, uint8_t *buf, int size) {
 }
 
 // Moves the input to `target`: seeks when it can, else reads forward. 0 or an error.
-int move_to(sv_decoder *d, int64_t target) {
-    if (d->position(d->engine) == target) return 0;
-    if (d->seek(d->engine, target) >= 0 && d->position(d->engine) == target) return 0;
+int move_to(sv_decoder *d, int64_t target)
+{
+    if (d->position(d->engine) == target)
+        return 0;
+    if (d->seek(d->engine, target) >= 0 && d->position(d->engine) == target)
+        return 0;
     int64_t pos = d->position(d->engine);
-    if (pos > target) return SV_ERR_READ_FAILED;
+    if (pos > target)
+        return SV_ERR_READ_FAILED;
     uint8_t scratch[512];
     while (pos < target) {
         int piece = static_cast<int>(target - pos < 512 ? target - pos : 512);
         int r = d->read(d->engine, scratch, piece);
-        if (r < 0) return r;
-        if (r == 0) return SV_ERR_END_OF_STREAM;
+        if (r < 0)
+            return r;
+        if (r == 0)
+            return SV_ERR_END_OF_STREAM;
         pos += r;
     }
     return 0;
 }
 
-int read_input(void *ctx, void *buf, int size) {
+int read_input(void *ctx, void *buf, int size)
+{
     auto *c = static_cast<MpegCodec *>(ctx);
     if (c->pending_at < c->pending_end) {
         int n = c->pending_end - c->pending_at;
-        if (n > size) n = size;
+        if (n > size)
+            n = size;
         std::memcpy(buf, c->pending + c->pending_at, static_cast<size_t>(n));
         c->pending_at += n;
-        if (n == size) return size;
+        if (n == size)
+            return size;
         // The rest comes from the input; the frame reader wants all or nothing.
         int r = c->decoder->read(c->decoder->engine, static_cast<uint8_t *>(buf) + n, size - n);
-        if (r < 0) return r;
+        if (r < 0)
+            return r;
         return r == size - n ? size : 0;
     }
     return c->decoder->read(c->decoder->engine, buf, size);
 }
 
-void clear_reported(MpegCodec *c) {
+void clear_reported(MpegCodec *c)
+{
     c->level = c->layer = c->mode = -1;
     c->frequency = 0;
     c->bitrate = 0;
     c->average = 0;
 }
 
-void set_property(sv_stream_info *s, const char *name, int value) {
-    if (s->properties) sv_props_set_int(s->properties, name, value);
+void set_property(sv_stream_info *s, const char *name, int value)
+{
+    if (s->properties)
+        sv_props_set_int(s->properties, name, value);
 }
 
-int clamp_ms(int64_t ms) { return ms < 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms); }
+int clamp_ms(int64_t ms)
+{
+    return ms < 0 ? 0 : ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
 
 // Stream information after one decoded frame of header h.
-void report_frame(MpegCodec *c, const mpa_header &h, sv_stream_info *s) {
+void report_frame(MpegCodec *c, const mpa_header &h, sv_stream_info *s)
+{
     c->total_samples += h.samples;
     c->frame_bytes += h.frame_bytes;
-    if (c->length_from_vbr) return;
+    if (c->length_from_vbr)
+        return;
 
     int params = 0;
     if (h.level != c->level || h.layer != c->layer || h.mode != c->mode) {
@@ -149,12 +170,14 @@ void report_frame(MpegCodec *c, const mpa_header &h, sv_stream_info *s) {
             params = 1;
         }
     }
-    if (!params) return;
+    if (!params)
+        return;
     s->changed |= SV_STREAM_PARAMETERS_CHANGED;
 
     // Re-estimate the duration: time decoded since the seek, plus the time before the
     // seek at the rate measured since, plus the bytes left at the reported bitrate.
-    if (c->data_bytes <= 0 || c->bitrate <= 0) return;
+    if (c->data_bytes <= 0 || c->bitrate <= 0)
+        return;
     sv_decoder *d = c->decoder;
     // The rate since the seek is measured over the decoded frames' own bytes: the input
     // position also counts the next header, already read ahead.
@@ -170,40 +193,54 @@ void report_frame(MpegCodec *c, const mpa_header &h, sv_stream_info *s) {
         }
     }
     int64_t left = c->start_offset + c->data_bytes - bytes_read;
-    if (left < 0) left = 0;
+    if (left < 0)
+        left = 0;
     s->duration_ms = clamp_ms(static_cast<int64_t>(decoded_ms + before_ms) + left * 8 / c->bitrate);
 }
 
-int mpeg_probe(const char *, const char *) { return 0; }
+int mpeg_probe(const char *, const char *)
+{
+    return 0;
+}
 
-void copy_text(char *dst, const char *src) {
+void copy_text(char *dst, const char *src)
+{
     std::strncpy(dst, src, SV_NAME_MAX - 1);
     dst[SV_NAME_MAX - 1] = '\0';
 }
 
-int mpeg_info(sv_module_info *info, int flags) {
-    if (!info) return SV_ERR_INVALID_PARAMETERS;
+int mpeg_info(sv_module_info *info, int flags)
+{
+    if (!info)
+        return SV_ERR_INVALID_PARAMETERS;
     int device = info->count;
     if (flags & SV_INFO_NAME) {
         copy_text(info->name, "MPEG Audio Codec");
         copy_text(info->description, "Version 1.2");
     }
     if (flags & SV_INFO_DEVICE) {
-        if (device != 0) return SV_ERR_INVALID_PARAMETERS;
+        if (device != 0)
+            return SV_ERR_INVALID_PARAMETERS;
         info->flags = 0;
         copy_text(info->name, "MP1, MP2, MP3");
         copy_text(info->description, "MPEG 1 or 2 audio");
     }
-    if (flags & SV_INFO_DEVICE_COUNT) info->count = 1;
-    if (flags & SV_INFO_BLOCK_SIZE) info->count = MPEG_CODEC_MAX_BLOCK_BYTES;
-    if (flags & SV_INFO_CODEC_FLAGS) info->flags = 3;
+    if (flags & SV_INFO_DEVICE_COUNT)
+        info->count = 1;
+    if (flags & SV_INFO_BLOCK_SIZE)
+        info->count = MPEG_CODEC_MAX_BLOCK_BYTES;
+    if (flags & SV_INFO_CODEC_FLAGS)
+        info->flags = 3;
     return 0;
 }
 
-int mpeg_new(void **instance, const char *, const char *, sv_module_entry *, sv_decoder *decoder) {
-    if (!instance || !decoder) return SV_ERR_INVALID_PARAMETERS;
+int mpeg_new(void **instance, const char *, const char *, sv_module_entry *, sv_decoder *decoder)
+{
+    if (!instance || !decoder)
+        return SV_ERR_INVALID_PARAMETERS;
     auto *c = new (std::nothrow) MpegCodec;
-    if (!c) return SV_ERR_OUT_OF_MEMORY;
+    if (!c)
+        return SV_ERR_OUT_OF_MEMORY;
     c->mpa = mpa_new();
     if (!c->mpa) {
         delete c;
@@ -214,15 +251,18 @@ int mpeg_new(void **instance, const char *, const char *, sv_module_entry *, sv_
     return 0;
 }
 
-int mpeg_delete(void *instance) {
+int mpeg_delete(void *instance)
+{
     auto *c = static_cast<MpegCodec *>(instance);
-    if (!c) return 0;
+    if (!c)
+        return 0;
     mpa_free(c->mpa);
     delete c;
     return 0;
 }
 
-int mpeg_input_changed(void *instance, const char *, const char *) {
+int mpeg_input_changed(void *instance, const char *, const char *)
+{
     auto *c = static_cast<MpegCodec *>(instance);
     sv_decoder *d = c->decoder;
     clear_reported(c);
@@ -232,14 +272,16 @@ int mpeg_input_changed(void *instance, const char *, const char *) {
     c->has_seek_table = false;
     c->start_offset = 0;
     c->data_bytes = d->size(d->engine);
-    if (c->data_bytes < 0) c->data_bytes = 0;
+    if (c->data_bytes < 0)
+        c->data_bytes = 0;
     c->seek_offset = 0;
     c->pending_at = c->pending_end = 0;
     mpa_reset(c->mpa);
     return 0;
 }
 
-int mpeg_start_stream(void *instance, sv_stream_info *s) {
+int mpeg_start_stream(void *instance, sv_stream_info *s)
+{
     auto *c = static_cast<MpegCodec *>(instance);
     sv_decoder *d = c->decoder;
     const int64_t size = d->size(d->engine) > 0 ? d->size(d->engine) : 0;
@@ -250,7 +292,8 @@ int mpeg_start_stream(void *instance, sv_stream_info *s) {
 
     uint8_t buf[MPEG_STREAM_START_BYTES];
     int n = read_some(d, buf, MPEG_STREAM_START_BYTES);
-    if (n < 0) n = 0;
+    if (n < 0)
+        n = 0;
     int64_t tag = mpeg_id3v2_size(buf, n);
     if (tag > 0) {
         if (size > 0 && tag > size) {
@@ -262,7 +305,8 @@ int mpeg_start_stream(void *instance, sv_stream_info *s) {
         }
         if (move_to(d, c->start_offset) == 0) {
             n = read_some(d, buf, MPEG_STREAM_START_BYTES);
-            if (n < 0) n = 0;
+            if (n < 0)
+                n = 0;
         } else {
             n = 0;
         }
@@ -270,8 +314,8 @@ int mpeg_start_stream(void *instance, sv_stream_info *s) {
     // Back to the first frame, so the frame reader starts there. An input that cannot
     // seek back hands the bytes read here to the frame reader first.
     int64_t first = tag > 0 ? c->start_offset : origin;
-    if (n > 0 && d->position(d->engine) != first &&
-        (d->seek(d->engine, first) < 0 || d->position(d->engine) != first)) {
+    if (n > 0 && d->position(d->engine) != first
+        && (d->seek(d->engine, first) < 0 || d->position(d->engine) != first)) {
         std::memcpy(c->pending, buf, static_cast<size_t>(n));
         c->pending_at = 0;
         c->pending_end = n;
@@ -279,11 +323,13 @@ int mpeg_start_stream(void *instance, sv_stream_info *s) {
 
     mpeg_stream_start st;
     mpeg_analyse_stream_start(buf, n, c->data_bytes, &st);
-    if (!st.valid) return 0;
+    if (!st.valid)
+        return 0;
     const mpa_header &h = st.header;
     c->length_from_vbr = st.length_from_header != 0;
     c->has_seek_table = st.has_seek_table != 0;
-    if (c->has_seek_table) std::memcpy(c->seek_table, st.seek_table, 100);
+    if (c->has_seek_table)
+        std::memcpy(c->seek_table, st.seek_table, 100);
 
     c->level = h.level;
     c->layer = h.layer;
@@ -304,25 +350,30 @@ int mpeg_start_stream(void *instance, sv_stream_info *s) {
     return 0;
 }
 
-int mpeg_decode(void *instance, sv_output_block *block, sv_stream_info *s) {
+int mpeg_decode(void *instance, sv_output_block *block, sv_stream_info *s)
+{
     auto *c = static_cast<MpegCodec *>(instance);
-    if (!block || !block->samples || !s) return SV_ERR_INTERNAL;
+    if (!block || !block->samples || !s)
+        return SV_ERR_INTERNAL;
     sv_decoder *d = c->decoder;
     // After a seek or stop into the ID3v2 tag, go on from the first frame instead of
     // searching the tag's bytes for a frame header.
     if (c->pending_at == c->pending_end && c->start_offset > 0 && d->position(d->engine) < c->start_offset) {
         int r = move_to(d, c->start_offset);
-        if (r < 0) return r;
+        if (r < 0)
+            return r;
     }
     const bool direct = block->capacity <= 0 || block->capacity >= MPEG_CODEC_MAX_BLOCK_BYTES;
     int16_t *pcm = direct ? static_cast<int16_t *>(block->samples) : c->scratch;
     mpa_frame_info fi;
     int n = mpa_decode_frame(c->mpa, read_input, c, pcm, &fi);
-    if (n < 0) return n;
+    if (n < 0)
+        return n;
     int values = n * fi.out_channels;
     if (!direct) {
         int room = block->capacity / 2;
-        if (values > room) values = room - room % fi.out_channels;
+        if (values > room)
+            values = room - room % fi.out_channels;
         std::memcpy(block->samples, c->scratch, static_cast<size_t>(values) * 2);
     }
     block->bytes_per_sample = 2;
@@ -333,25 +384,30 @@ int mpeg_decode(void *instance, sv_output_block *block, sv_stream_info *s) {
     return 0;
 }
 
-float mpeg_offset_to_fraction(void *instance, int64_t offset) {
+float mpeg_offset_to_fraction(void *instance, int64_t offset)
+{
     auto *c = static_cast<MpegCodec *>(instance);
-    if (c->data_bytes <= 0 || offset <= c->start_offset) return 0.0f;
+    if (c->data_bytes <= 0 || offset <= c->start_offset)
+        return 0.0f;
     double f = static_cast<double>(offset - c->start_offset) / static_cast<double>(c->data_bytes);
     return static_cast<float>(f > 1 ? 1 : f);
 }
 
-int64_t mpeg_fraction_to_offset(void *instance, float fraction) {
+int64_t mpeg_fraction_to_offset(void *instance, float fraction)
+{
     auto *c = static_cast<MpegCodec *>(instance);
     double x = fraction > 0 ? (fraction < 1 ? fraction : 1) : 0;
     double f = c->has_seek_table ? mpeg_seek_table_fraction(c->seek_table, x) : x;
-    if (c->data_bytes > 0) return c->start_offset + static_cast<int64_t>(f * static_cast<double>(c->data_bytes));
+    if (c->data_bytes > 0)
+        return c->start_offset + static_cast<int64_t>(f * static_cast<double>(c->data_bytes));
     sv_decoder *d = c->decoder;
     int64_t size = d->size(d->engine);
     return size > 0 ? static_cast<int64_t>(f * static_cast<double>(size)) : 0;
 }
 
 // The stream's start offset and size stay: they describe the stream, not the decoder.
-int mpeg_reset(void *instance) {
+int mpeg_reset(void *instance)
+{
     auto *c = static_cast<MpegCodec *>(instance);
     clear_reported(c);
     c->pending_at = c->pending_end = 0;
@@ -359,7 +415,8 @@ int mpeg_reset(void *instance) {
     return 0;
 }
 
-int mpeg_seek_done(void *instance, int64_t offset) {
+int mpeg_seek_done(void *instance, int64_t offset)
+{
     auto *c = static_cast<MpegCodec *>(instance);
     mpeg_reset(instance);
     c->total_samples = 0;
@@ -368,22 +425,27 @@ int mpeg_seek_done(void *instance, int64_t offset) {
     return 0;
 }
 
-int mpeg_set_settings(void *instance, const sv_codec_settings *settings, int which) {
+int mpeg_set_settings(void *instance, const sv_codec_settings *settings, int which)
+{
     auto *c = static_cast<MpegCodec *>(instance);
-    if (!settings) return SV_ERR_INVALID_PARAMETERS;
+    if (!settings)
+        return SV_ERR_INVALID_PARAMETERS;
     int result = 0;
     if (which & SV_CODEC_SETTING_1) {
         int r = mpa_set_channel_selection(c->mpa, settings->setting1);
-        if (r < 0) result = r;
+        if (r < 0)
+            result = r;
     }
     if (which & SV_CODEC_SETTING_2) {
         int r = mpa_set_downsampling(c->mpa, settings->setting2);
-        if (r < 0 && result == 0) result = r;
+        if (r < 0 && result == 0)
+            result = r;
     }
     if (which & SV_CODEC_EQUALIZER) {
         if (settings->has_equalizer) {
             int r = mpa_set_equalizer(c->mpa, settings->equalizer);
-            if (r < 0 && result == 0) result = r;
+            if (r < 0 && result == 0)
+                result = r;
         } else {
             mpa_remove_equalizer(c->mpa);
         }
@@ -391,12 +453,16 @@ int mpeg_set_settings(void *instance, const sv_codec_settings *settings, int whi
     return result;
 }
 
-int mpeg_get_settings(void *instance, sv_codec_settings *settings, int which) {
+int mpeg_get_settings(void *instance, sv_codec_settings *settings, int which)
+{
     auto *c = static_cast<MpegCodec *>(instance);
-    if (!settings) return SV_ERR_INVALID_PARAMETERS;
+    if (!settings)
+        return SV_ERR_INVALID_PARAMETERS;
     int result = 0;
-    if (which & SV_CODEC_SETTING_1) settings->setting1 = mpa_get_channel_selection(c->mpa);
-    if (which & SV_CODEC_SETTING_2) settings->setting2 = mpa_get_downsampling(c->mpa);
+    if (which & SV_CODEC_SETTING_1)
+        settings->setting1 = mpa_get_channel_selection(c->mpa);
+    if (which & SV_CODEC_SETTING_2)
+        settings->setting2 = mpa_get_downsampling(c->mpa);
     if (which & SV_CODEC_EQUALIZER) {
         result = mpa_get_equalizer(c->mpa, settings->equalizer) == 0 ? 0 : -1;
         settings->has_equalizer = result == 0;
@@ -404,9 +470,10 @@ int mpeg_get_settings(void *instance, sv_codec_settings *settings, int which) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int sv_mpeg_codec_register(void *descriptor) {
+extern "C" int sv_mpeg_codec_register(void *descriptor)
+{
     auto *m = static_cast<sv_codec_module *>(descriptor);
     m->version = SV_MODULE_INTERFACE_VERSION;
     m->probe = mpeg_probe;

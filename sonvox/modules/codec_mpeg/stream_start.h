@@ -27,14 +27,15 @@ int64_t mpeg_id3v2_size(const uint8_t *buf, int n);
 
 typedef enum mpeg_vbr_kind { MPEG_VBR_NONE = 0, MPEG_VBR_XING = 1, MPEG_VBR_VBRI = 2 } mpeg_vbr_kind;
 
-typedef struct mpeg_stream_start {
-    int valid;               /* 1 when buf starts with a valid frame header */
-    mpa_header header;       /* that header */
-    mpeg_vbr_kind vbr;       /* the VBR header found in the first frame */
-    int length_from_header;  /* 1 when the VBR header gave the frame count */
-    uint32_t frames;         /* frame count from the VBR header */
-    int64_t duration_ms;     /* 0 when unknown */
-    int bitrate;             /* kbit/s: the header's, or the mean from a VBR header */
+typedef struct mpeg_stream_start
+{
+    int valid;              /* 1 when buf starts with a valid frame header */
+    mpa_header header;      /* that header */
+    mpeg_vbr_kind vbr;      /* the VBR header found in the first frame */
+    int length_from_header; /* 1 when the VBR header gave the frame count */
+    uint32_t frames;        /* frame count from the VBR header */
+    int64_t duration_ms;    /* 0 when unknown */
+    int bitrate;            /* kbit/s: the header's, or the mean from a VBR header */
     int has_seek_table;
     uint8_t seek_table[100]; /* Xing: byte position at each percent of the duration, /256 */
 } mpeg_stream_start;

@@ -17,10 +17,11 @@ constexpr int kTimeoutRetries = 100;
 // Highest sampling rate taken for real; larger values come from broken headers.
 constexpr uint32_t kMaxSampleRate = 768000;
 
-struct WaveCodec {
+struct WaveCodec
+{
     sv_decoder *decoder = nullptr;
     bool parsed = false;
-    int parse_error = SV_ERR_UNSUPPORTED_FORMAT;  // why the header was refused
+    int parse_error = SV_ERR_UNSUPPORTED_FORMAT; // why the header was refused
     uint32_t riff_size = 0;
     uint16_t format_tag = 0;
     uint16_t channels = 0;
@@ -28,22 +29,27 @@ struct WaveCodec {
     uint32_t byte_rate = 0;
     uint16_t block_align = 0;
     uint16_t bits_per_sample = 0;
-    uint32_t data_size = 0;   // as written in the header
-    int64_t data_offset = 0;  // offset of the first sample byte
-    int64_t data_end = -1;    // offset after the last sample byte; -1 = up to the end of input
-    int setting = 0;          // the one stored setting (which 1)
+    uint32_t data_size = 0;  // as written in the header
+    int64_t data_offset = 0; // offset of the first sample byte
+    int64_t data_end = -1;   // offset after the last sample byte; -1 = up to the end of input
+    int setting = 0;         // the one stored setting (which 1)
 };
 
-uint16_t le16(const unsigned char *p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const unsigned char *p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
-uint32_t le32(const unsigned char *p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+uint32_t le32(const unsigned char *p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
+           | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 // Reads exactly `size` bytes. Returns size, 0 at the end of input (a partial read counts
 // as the end) or the input's error. A read that times out is retried `retries` times.
-int read_fully(sv_decoder *d, void *buffer, int size, int retries) {
+int read_fully(sv_decoder *d, void *buffer, int size, int retries)
+{
     auto *out = static_cast<unsigned char *>(buffer);
     int got = 0;
     while (got < size) {
@@ -52,8 +58,10 @@ int read_fully(sv_decoder *d, void *buffer, int size, int retries) {
             --retries;
             continue;
         }
-        if (r < 0) return r;
-        if (r == 0) return 0;
+        if (r < 0)
+            return r;
+        if (r == 0)
+            return 0;
         got += r;
     }
     return size;
@@ -61,18 +69,24 @@ int read_fully(sv_decoder *d, void *buffer, int size, int retries) {
 
 // Moves the input to `target`: by seeking when the input can, else (forward only) by
 // reading and dropping bytes in pieces of at most 32.
-int skip_to(sv_decoder *d, int64_t target) {
+int skip_to(sv_decoder *d, int64_t target)
+{
     int64_t pos = d->position(d->engine);
-    if (pos == target) return 0;
-    if (d->seek(d->engine, target) >= 0 && d->position(d->engine) == target) return 0;
+    if (pos == target)
+        return 0;
+    if (d->seek(d->engine, target) >= 0 && d->position(d->engine) == target)
+        return 0;
     pos = d->position(d->engine);
-    if (pos > target) return SV_ERR_READ_FAILED;
+    if (pos > target)
+        return SV_ERR_READ_FAILED;
     unsigned char scratch[32];
     while (pos < target) {
         int piece = static_cast<int>(target - pos < 32 ? target - pos : 32);
         int r = read_fully(d, scratch, piece, 0);
-        if (r < 0) return r;
-        if (r == 0) return SV_ERR_END_OF_STREAM;
+        if (r < 0)
+            return r;
+        if (r == 0)
+            return SV_ERR_END_OF_STREAM;
         pos += piece;
     }
     return 0;
@@ -80,14 +94,17 @@ int skip_to(sv_decoder *d, int64_t target) {
 
 // Parses the RIFF header from the start of the input. On success the input stands at the
 // first sample byte.
-int parse_header(WaveCodec *c) {
+int parse_header(WaveCodec *c)
+{
     sv_decoder *d = c->decoder;
     c->parsed = false;
-    if (d->position(d->engine) != 0) d->seek(d->engine, 0);
+    if (d->position(d->engine) != 0)
+        d->seek(d->engine, 0);
 
     unsigned char head[12];
     int r = read_fully(d, head, 12, kTimeoutRetries);
-    if (r < 0 && r != SV_ERR_TIMEOUT) return r;
+    if (r < 0 && r != SV_ERR_TIMEOUT)
+        return r;
     if (r != 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
         return SV_ERR_UNSUPPORTED_FORMAT;
     c->riff_size = le32(head + 4);
@@ -97,16 +114,20 @@ int parse_header(WaveCodec *c) {
     for (;;) {
         unsigned char chunk[8];
         r = read_fully(d, chunk, 8, kTimeoutRetries);
-        if (r < 0 && r != SV_ERR_TIMEOUT && r != SV_ERR_END_OF_STREAM) return r;
-        if (r != 8) return SV_ERR_UNSUPPORTED_FORMAT;  // no "data" chunk
+        if (r < 0 && r != SV_ERR_TIMEOUT && r != SV_ERR_END_OF_STREAM)
+            return r;
+        if (r != 8)
+            return SV_ERR_UNSUPPORTED_FORMAT; // no "data" chunk
         offset += 8;
         uint32_t size = le32(chunk + 4);
         // Chunks are padded to an even length.
         int64_t next = offset + size + (size & 1);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (size < 16) return SV_ERR_UNSUPPORTED_FORMAT;
+            if (size < 16)
+                return SV_ERR_UNSUPPORTED_FORMAT;
             unsigned char f[16];
-            if (read_fully(d, f, 16, kTimeoutRetries) != 16) return SV_ERR_UNSUPPORTED_FORMAT;
+            if (read_fully(d, f, 16, kTimeoutRetries) != 16)
+                return SV_ERR_UNSUPPORTED_FORMAT;
             c->format_tag = le16(f);
             c->channels = le16(f + 2);
             c->sample_rate = le32(f + 4);
@@ -116,29 +137,36 @@ int parse_header(WaveCodec *c) {
             have_format = true;
             offset += 16;
             // A longer format chunk (cbSize, WAVE_FORMAT_EXTENSIBLE) is skipped to its end.
-            if (next > WAVE_MAX_DATA_OFFSET) return SV_ERR_UNSUPPORTED_FORMAT;
-            if (skip_to(d, next) != 0) return SV_ERR_UNSUPPORTED_FORMAT;
+            if (next > WAVE_MAX_DATA_OFFSET)
+                return SV_ERR_UNSUPPORTED_FORMAT;
+            if (skip_to(d, next) != 0)
+                return SV_ERR_UNSUPPORTED_FORMAT;
             offset = next;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
-            if (offset > WAVE_MAX_DATA_OFFSET || !have_format) return SV_ERR_UNSUPPORTED_FORMAT;
+            if (offset > WAVE_MAX_DATA_OFFSET || !have_format)
+                return SV_ERR_UNSUPPORTED_FORMAT;
             c->data_size = size;
             c->data_offset = offset;
             break;
         } else {
-            if (next > WAVE_MAX_DATA_OFFSET) return SV_ERR_UNSUPPORTED_FORMAT;
-            if (skip_to(d, next) != 0) return SV_ERR_UNSUPPORTED_FORMAT;
+            if (next > WAVE_MAX_DATA_OFFSET)
+                return SV_ERR_UNSUPPORTED_FORMAT;
+            if (skip_to(d, next) != 0)
+                return SV_ERR_UNSUPPORTED_FORMAT;
             offset = next;
         }
     }
 
     // Only integer PCM of 8 or 16 bits is played; anything else would come out as noise.
     bool pcm = c->format_tag == 1 || c->format_tag == 0xFFFE;
-    if (!pcm || (c->bits_per_sample != 8 && c->bits_per_sample != 16) || c->channels == 0 ||
-        c->channels > 8 || c->sample_rate == 0 || c->sample_rate > kMaxSampleRate)
+    if (!pcm || (c->bits_per_sample != 8 && c->bits_per_sample != 16) || c->channels == 0 || c->channels > 8
+        || c->sample_rate == 0 || c->sample_rate > kMaxSampleRate)
         return SV_ERR_UNSUPPORTED_FORMAT;
     int frame = c->channels * (c->bits_per_sample / 8);
-    if (c->block_align != frame) c->block_align = static_cast<uint16_t>(frame);
-    if (c->byte_rate == 0) c->byte_rate = c->sample_rate * static_cast<uint32_t>(frame);
+    if (c->block_align != frame)
+        c->block_align = static_cast<uint16_t>(frame);
+    if (c->byte_rate == 0)
+        c->byte_rate = c->sample_rate * static_cast<uint32_t>(frame);
 
     // A size of 0 or 0xFFFFFFFF is what streaming writers leave when they never finish
     // the header: such data runs to the end of the input.
@@ -151,68 +179,83 @@ int parse_header(WaveCodec *c) {
     return 0;
 }
 
-int wave_probe(const char *content_type, const char *name) {
+int wave_probe(const char *content_type, const char *name)
+{
     const char *ct = content_type ? content_type : "audio/unknown";
-    if (std::strcmp(ct, "audio/wave") == 0 || std::strcmp(ct, "audio/x-wav") == 0 ||
-        std::strcmp(ct, "audio/x-wave") == 0)
+    if (std::strcmp(ct, "audio/wave") == 0 || std::strcmp(ct, "audio/x-wav") == 0
+        || std::strcmp(ct, "audio/x-wave") == 0)
         return 0;
-    if (std::strcmp(ct, "audio/unknown") != 0 && std::strcmp(ct, "audio") != 0 &&
-        std::strcmp(ct, "unknown") != 0)
+    if (std::strcmp(ct, "audio/unknown") != 0 && std::strcmp(ct, "audio") != 0 && std::strcmp(ct, "unknown") != 0)
         return -1;
-    if (!name) return -1;
+    if (!name)
+        return -1;
     const char *dot = std::strrchr(name, '.');
     return dot && std::strcmp(dot + 1, "wav") == 0 ? 0 : -1;
 }
 
-void copy_text(char *dst, const char *src) {
+void copy_text(char *dst, const char *src)
+{
     std::strncpy(dst, src, SV_NAME_MAX - 1);
     dst[SV_NAME_MAX - 1] = '\0';
 }
 
-int wave_info(sv_module_info *info, int flags) {
-    if (!info) return SV_ERR_INVALID_PARAMETERS;
+int wave_info(sv_module_info *info, int flags)
+{
+    if (!info)
+        return SV_ERR_INVALID_PARAMETERS;
     int device = info->count;
     if (flags & SV_INFO_NAME) {
         copy_text(info->name, "WAVE Audio Codec");
         copy_text(info->description, "Version 1.0");
     }
     if (flags & SV_INFO_DEVICE) {
-        if (device != 0) return SV_ERR_INVALID_PARAMETERS;
+        if (device != 0)
+            return SV_ERR_INVALID_PARAMETERS;
         info->flags = 0;
         copy_text(info->name, "any wav stream");
         copy_text(info->description, "");
     }
-    if (flags & SV_INFO_DEVICE_COUNT) info->count = 1;
-    if (flags & SV_INFO_BLOCK_SIZE) info->count = WAVE_MAX_BLOCK_BYTES;
-    if (flags & SV_INFO_CODEC_FLAGS) info->flags = 0;
+    if (flags & SV_INFO_DEVICE_COUNT)
+        info->count = 1;
+    if (flags & SV_INFO_BLOCK_SIZE)
+        info->count = WAVE_MAX_BLOCK_BYTES;
+    if (flags & SV_INFO_CODEC_FLAGS)
+        info->flags = 0;
     return 0;
 }
 
-int wave_new(void **instance, const char *, const char *, sv_module_entry *, sv_decoder *decoder) {
-    if (!instance || !decoder) return SV_ERR_INVALID_PARAMETERS;
+int wave_new(void **instance, const char *, const char *, sv_module_entry *, sv_decoder *decoder)
+{
+    if (!instance || !decoder)
+        return SV_ERR_INVALID_PARAMETERS;
     auto *c = new (std::nothrow) WaveCodec;
-    if (!c) return SV_ERR_OUT_OF_MEMORY;
+    if (!c)
+        return SV_ERR_OUT_OF_MEMORY;
     c->decoder = decoder;
     *instance = c;
     return 0;
 }
 
-int wave_delete(void *instance) {
+int wave_delete(void *instance)
+{
     delete static_cast<WaveCodec *>(instance);
     return 0;
 }
 
-int wave_input_changed(void *instance, const char *, const char *) {
+int wave_input_changed(void *instance, const char *, const char *)
+{
     auto *c = static_cast<WaveCodec *>(instance);
     int r = parse_header(c);
     c->parse_error = r < 0 ? r : SV_ERR_UNSUPPORTED_FORMAT;
     return r;
 }
 
-int wave_start_stream(void *instance, sv_stream_info *stream) {
+int wave_start_stream(void *instance, sv_stream_info *stream)
+{
     auto *c = static_cast<WaveCodec *>(instance);
     // The stream open fails here too, for callers that do not check input changed.
-    if (!c->parsed) return c->parse_error;
+    if (!c->parsed)
+        return c->parse_error;
     sv_decoder *d = c->decoder;
     int64_t data_bytes = c->data_size;
     if (c->data_end < 0) {
@@ -231,9 +274,11 @@ int wave_start_stream(void *instance, sv_stream_info *stream) {
     return 0;
 }
 
-int wave_decode(void *instance, sv_output_block *block, sv_stream_info *) {
+int wave_decode(void *instance, sv_output_block *block, sv_stream_info *)
+{
     auto *c = static_cast<WaveCodec *>(instance);
-    if (!c->parsed || !block || !block->samples) return SV_ERR_INTERNAL;
+    if (!c->parsed || !block || !block->samples)
+        return SV_ERR_INTERNAL;
     sv_decoder *d = c->decoder;
     const int frame = c->block_align;
 
@@ -241,51 +286,67 @@ int wave_decode(void *instance, sv_output_block *block, sv_stream_info *) {
     int64_t pos = d->position(d->engine);
     if (pos < c->data_offset) {
         int r = skip_to(d, c->data_offset);
-        if (r < 0) return r;
+        if (r < 0)
+            return r;
         pos = c->data_offset;
     }
     int64_t into = (pos - c->data_offset) % frame;
     if (into != 0) {
         int r = skip_to(d, pos + frame - into);
-        if (r < 0) return r;
+        if (r < 0)
+            return r;
         pos += frame - into;
     }
 
     int bytes = c->sample_rate > 24000 ? 4096 : 2048;
-    if (c->sample_rate <= 12000) bytes /= 2;
+    if (c->sample_rate <= 12000)
+        bytes /= 2;
     const bool eight_bit = c->bits_per_sample == 8;
-    if (eight_bit) bytes /= 2;
+    if (eight_bit)
+        bytes /= 2;
     int capacity = block->capacity > 0 ? block->capacity : WAVE_MAX_BLOCK_BYTES;
-    if (eight_bit) capacity /= 2;
-    if (bytes > capacity) bytes = capacity;
+    if (eight_bit)
+        capacity /= 2;
+    if (bytes > capacity)
+        bytes = capacity;
     // The data ends at its declared end or at the end of the input, whichever comes first;
     // the last block is cut to what is left, so nothing after the samples is played.
     int64_t end = c->data_end;
     int64_t input_size = d->size(d->engine);
-    if (input_size > 0 && (end < 0 || input_size < end)) end = input_size;
+    if (input_size > 0 && (end < 0 || input_size < end))
+        end = input_size;
     if (end >= 0) {
-        if (pos >= end) return SV_ERR_END_OF_STREAM;
-        if (end - pos < bytes) bytes = static_cast<int>(end - pos);
+        if (pos >= end)
+            return SV_ERR_END_OF_STREAM;
+        if (end - pos < bytes)
+            bytes = static_cast<int>(end - pos);
     }
     bytes -= bytes % frame;
-    if (bytes <= 0) return SV_ERR_END_OF_STREAM;
+    if (bytes <= 0)
+        return SV_ERR_END_OF_STREAM;
 
     auto *out = static_cast<unsigned char *>(block->samples);
     int got = d->read(d->engine, out, bytes);
-    if (got < 0) return got;
-    if (got == 0) return SV_ERR_END_OF_STREAM;
-    if (got > bytes) got = bytes;
+    if (got < 0)
+        return got;
+    if (got == 0)
+        return SV_ERR_END_OF_STREAM;
+    if (got > bytes)
+        got = bytes;
     // A short read leaves a partial sample frame behind; the next call skips its rest.
     got -= got % frame;
-    if (got == 0) return SV_ERR_END_OF_STREAM;
+    if (got == 0)
+        return SV_ERR_END_OF_STREAM;
 
     int samples = got / (eight_bit ? 1 : 2);
     auto *pcm = static_cast<int16_t *>(block->samples);
     if (eight_bit) {
         // Widen in place from the end so that no byte is overwritten before it is read.
-        for (int i = samples - 1; i >= 0; --i) pcm[i] = static_cast<int16_t>((out[i] - 128) * 256);
+        for (int i = samples - 1; i >= 0; --i)
+            pcm[i] = static_cast<int16_t>((out[i] - 128) * 256);
     } else {
-        for (int i = 0; i < samples; ++i) pcm[i] = static_cast<int16_t>(le16(out + 2 * i));
+        for (int i = 0; i < samples; ++i)
+            pcm[i] = static_cast<int16_t>(le16(out + 2 * i));
     }
     block->bytes_per_sample = 2;
     block->channels = c->channels;
@@ -294,23 +355,30 @@ int wave_decode(void *instance, sv_output_block *block, sv_stream_info *) {
     return 0;
 }
 
-int wave_set_settings(void *instance, const sv_codec_settings *settings, int which) {
+int wave_set_settings(void *instance, const sv_codec_settings *settings, int which)
+{
     auto *c = static_cast<WaveCodec *>(instance);
-    if (!settings) return SV_ERR_INVALID_PARAMETERS;
-    if (which & SV_CODEC_SETTING_1) c->setting = settings->setting1;
+    if (!settings)
+        return SV_ERR_INVALID_PARAMETERS;
+    if (which & SV_CODEC_SETTING_1)
+        c->setting = settings->setting1;
     return 0;
 }
 
-int wave_get_settings(void *instance, sv_codec_settings *settings, int which) {
+int wave_get_settings(void *instance, sv_codec_settings *settings, int which)
+{
     auto *c = static_cast<WaveCodec *>(instance);
-    if (!settings) return SV_ERR_INVALID_PARAMETERS;
-    if (which & SV_CODEC_SETTING_1) settings->setting1 = c->setting;
+    if (!settings)
+        return SV_ERR_INVALID_PARAMETERS;
+    if (which & SV_CODEC_SETTING_1)
+        settings->setting1 = c->setting;
     return 0;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int sv_wave_codec_register(void *descriptor) {
+extern "C" int sv_wave_codec_register(void *descriptor)
+{
     auto *m = static_cast<sv_codec_module *>(descriptor);
     m->version = SV_MODULE_INTERFACE_VERSION;
     m->probe = wave_probe;

@@ -16,17 +16,86 @@
 #define REPORT_LEVEL 1
 
 static const char *const id3v1_genres[SV_ID3V1_GENRE_COUNT] = {
-    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop",
-    "Jazz", "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock",
-    "Techno", "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack",
-    "Euro-Techno", "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance",
-    "Classical", "Instrumental", "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise",
-    "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative", "Instrumental Pop",
-    "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial", "Electronic",
-    "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40",
-    "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave",
-    "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk",
-    "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
+    "Blues",
+    "Classic Rock",
+    "Country",
+    "Dance",
+    "Disco",
+    "Funk",
+    "Grunge",
+    "Hip-Hop",
+    "Jazz",
+    "Metal",
+    "New Age",
+    "Oldies",
+    "Other",
+    "Pop",
+    "R&B",
+    "Rap",
+    "Reggae",
+    "Rock",
+    "Techno",
+    "Industrial",
+    "Alternative",
+    "Ska",
+    "Death Metal",
+    "Pranks",
+    "Soundtrack",
+    "Euro-Techno",
+    "Ambient",
+    "Trip-Hop",
+    "Vocal",
+    "Jazz+Funk",
+    "Fusion",
+    "Trance",
+    "Classical",
+    "Instrumental",
+    "Acid",
+    "House",
+    "Game",
+    "Sound Clip",
+    "Gospel",
+    "Noise",
+    "AlternRock",
+    "Bass",
+    "Soul",
+    "Punk",
+    "Space",
+    "Meditative",
+    "Instrumental Pop",
+    "Instrumental Rock",
+    "Ethnic",
+    "Gothic",
+    "Darkwave",
+    "Techno-Industrial",
+    "Electronic",
+    "Pop-Folk",
+    "Eurodance",
+    "Dream",
+    "Southern Rock",
+    "Comedy",
+    "Cult",
+    "Gangsta",
+    "Top 40",
+    "Christian Rap",
+    "Pop/Funk",
+    "Jungle",
+    "Native American",
+    "Cabaret",
+    "New Wave",
+    "Psychadelic",
+    "Rave",
+    "Showtunes",
+    "Trailer",
+    "Lo-Fi",
+    "Tribal",
+    "Acid Punk",
+    "Acid Jazz",
+    "Polka",
+    "Retro",
+    "Musical",
+    "Rock & Roll",
+    "Hard Rock",
 };
 
 const char *sv_id3v1_genre(int index)
@@ -36,11 +105,12 @@ const char *sv_id3v1_genre(int index)
     return id3v1_genres[index];
 }
 
-typedef struct file_input {
-    char *name;              /* owned copy of the input name */
-    sv_module_entry *entry;  /* our registry entry (report source) */
+typedef struct file_input
+{
+    char *name;             /* owned copy of the input name */
+    sv_module_entry *entry; /* our registry entry (report source) */
     sv_decoder *decoder;
-    FILE *file;              /* NULL while closed; stdin for "-" */
+    FILE *file; /* NULL while closed; stdin for "-" */
     int is_stdin;
 } file_input;
 
@@ -88,8 +158,7 @@ static int file_info(sv_module_info *info, int flags)
             info->description[0] = '\0';
             info->flags = 0;
             break;
-        default:
-            return SV_ERR_INVALID_PARAMETERS;
+        default: return SV_ERR_INVALID_PARAMETERS;
         }
     }
     return 0;
@@ -195,8 +264,8 @@ static int to_utf8(const char *charset, const char *text, char *out, size_t size
  * property always holds UTF-8 text. */
 static void tag_text_utf8(const char *raw, char *out, size_t size)
 {
-    if (!is_utf8((const unsigned char *)raw) &&
-        (to_utf8("GB18030", raw, out, size) == 0 || to_utf8("ISO-8859-1", raw, out, size) == 0))
+    if (!is_utf8((const unsigned char *)raw)
+        && (to_utf8("GB18030", raw, out, size) == 0 || to_utf8("ISO-8859-1", raw, out, size) == 0))
         return;
     snprintf(out, size, "%s", raw);
 }
@@ -218,12 +287,13 @@ static void read_id3v1(file_input *in)
     if (!stream || !stream->properties)
         return;
 
-    static const struct {
+    static const struct
+    {
         const char *name;
         size_t offset, width;
     } fields[] = {
-        {"id3/title", 3, 30},  {"id3/artist", 33, 30}, {"id3/album", 63, 30},
-        {"id3/year", 93, 4},   {"id3/comment", 97, 30},
+        {"id3/title", 3, 30}, {"id3/artist", 33, 30},  {"id3/album", 63, 30},
+        {"id3/year", 93, 4},  {"id3/comment", 97, 30},
     };
     char raw[31], text[128];
     for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) {
@@ -240,16 +310,10 @@ static void read_id3v1(file_input *in)
 static int open_failure(file_input *in, int err)
 {
     switch (err) {
-    case ENOENT:
-        report_debug(in, "cannot open input file", "file not found");
-        return SV_ERR_NO_SUCH_FILE;
+    case ENOENT: report_debug(in, "cannot open input file", "file not found"); return SV_ERR_NO_SUCH_FILE;
     case EACCES:
-    case EPERM:
-        report_debug(in, "cannot open input file", "permission denied");
-        return SV_ERR_PERMISSION_DENIED;
-    default:
-        report_debug(in, "cannot open input file", strerror(err));
-        return SV_ERR_OPEN_FAILED;
+    case EPERM: report_debug(in, "cannot open input file", "permission denied"); return SV_ERR_PERMISSION_DENIED;
+    default: report_debug(in, "cannot open input file", strerror(err)); return SV_ERR_OPEN_FAILED;
     }
 }
 

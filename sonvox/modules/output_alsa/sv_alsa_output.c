@@ -30,28 +30,30 @@
 #define DEVICE_PERIOD_US 25000u
 #define REPORT_LEVEL 1
 
-typedef struct ring_slot {
+typedef struct ring_slot
+{
     unsigned char *data;
-    int capacity;  /* bytes allocated */
-    int bytes;     /* bytes queued (whole frames) */
-    int fed;       /* bytes already handed to the device */
-    int in_use;    /* queued and not yet fully handed to the device */
+    int capacity; /* bytes allocated */
+    int bytes;    /* bytes queued (whole frames) */
+    int fed;      /* bytes already handed to the device */
+    int in_use;   /* queued and not yet fully handed to the device */
 } ring_slot;
 
-typedef struct alsa_output {
+typedef struct alsa_output
+{
     /* Immutable after create. */
     sv_module_entry *entry;
     sv_decoder *decoder;
-    int device;               /* -1 default device, else card 0..8 */
+    int device; /* -1 default device, else card 0..8 */
     char pcm_name[128];
-    int watching;             /* the playback-rate watcher is installed */
+    int watching; /* the playback-rate watcher is installed */
 
     /* Player thread only. */
-    int next;                 /* ring index that get_buffer and write use next */
-    int master_level;         /* 0..100, a gain stage in place of the speaker control */
-    int rate_factor;          /* 16.16; 0 = normal */
-    int reported_dead;        /* the lost device has been reported */
-    int opened;               /* between the module's open and close */
+    int next;          /* ring index that get_buffer and write use next */
+    int master_level;  /* 0..100, a gain stage in place of the speaker control */
+    int rate_factor;   /* 16.16; 0 = normal */
+    int reported_dead; /* the lost device has been reported */
+    int opened;        /* between the module's open and close */
 
     /* Protected by lock (shared with the feeder thread). */
     pthread_mutex_t lock;
@@ -61,18 +63,18 @@ typedef struct alsa_output {
     int dead;                 /* 0, or the error code of a device that failed */
     int alsa_error;           /* the ALSA error behind `dead` */
     ring_slot ring[SV_ALSA_RING_SIZE];
-    int head;                 /* oldest queued slot */
-    int queued;               /* slots in use */
-    uint64_t written_frames;  /* frames queued since the last reset or device open */
-    uint64_t fed_frames;      /* frames handed to the device since then */
-    int frequency, channels;  /* stream format the device is open for */
+    int head;                /* oldest queued slot */
+    int queued;              /* slots in use */
+    uint64_t written_frames; /* frames queued since the last reset or device open */
+    uint64_t fed_frames;     /* frames handed to the device since then */
+    int frequency, channels; /* stream format the device is open for */
     int device_rate, device_channels;
     int can_pause;
-    long long buffer_ns;      /* the device buffer's length */
+    long long buffer_ns; /* the device buffer's length */
     int paused, muted;
-    double balance;           /* 0..1, 0.5 = centre */
-    uint32_t saved_volume;    /* right << 16 | left */
-    int16_t *scratch;         /* gain-applied samples on their way to the device */
+    double balance;        /* 0..1, 0.5 = centre */
+    uint32_t saved_volume; /* right << 16 | left */
+    int16_t *scratch;      /* gain-applied samples on their way to the device */
     snd_pcm_uframes_t scratch_frames;
     int feeder_running, feeder_stop;
     pthread_t feeder;
@@ -202,7 +204,7 @@ static void mark_dead(alsa_output *o, int alsa_error)
 {
     o->alsa_error = alsa_error;
     o->dead = (alsa_error == -ENODEV || alsa_error == -ENXIO || alsa_error == -EBADFD) ? SV_ERR_NO_SUCH_DEVICE
-                                                                                        : SV_ERR_WRITE_FAILED;
+                                                                                       : SV_ERR_WRITE_FAILED;
     clear_ring(o);
 }
 
@@ -231,8 +233,8 @@ static void wait_for_room(alsa_output *o, snd_pcm_sframes_t avail, snd_pcm_ufram
 static int holds_unstarted_sound(alsa_output *o)
 {
     snd_pcm_sframes_t delay;
-    return o->pcm && !o->dead && !o->paused && snd_pcm_state(o->pcm) == SND_PCM_STATE_PREPARED &&
-           snd_pcm_delay(o->pcm, &delay) == 0 && delay > 0;
+    return o->pcm && !o->dead && !o->paused && snd_pcm_state(o->pcm) == SND_PCM_STATE_PREPARED
+           && snd_pcm_delay(o->pcm, &delay) == 0 && delay > 0;
 }
 
 static void *feeder_main(void *arg)
@@ -278,8 +280,7 @@ static void *feeder_main(void *arg)
         } else {
             int gl, gr;
             current_gains(o, &gl, &gr);
-            convert((const int16_t *)(s->data + s->fed), o->channels, o->scratch, o->device_channels, frames, gl,
-                    gr);
+            convert((const int16_t *)(s->data + s->fed), o->channels, o->scratch, o->device_channels, frames, gl, gr);
             n = pcm_writer(o->pcm, o->scratch, frames);
         }
         if (n > 0) {
@@ -308,14 +309,11 @@ static int map_open_error(int err)
 {
     switch (err) {
     case -EBUSY:
-    case -EAGAIN:
-        return SV_ERR_DEVICE_BUSY;
+    case -EAGAIN: return SV_ERR_DEVICE_BUSY;
     case -ENOENT:
     case -ENODEV:
-    case -ENXIO:
-        return SV_ERR_NO_SUCH_DEVICE;
-    default:
-        return SV_ERR_OPEN_FAILED;
+    case -ENXIO: return SV_ERR_NO_SUCH_DEVICE;
+    default: return SV_ERR_OPEN_FAILED;
     }
 }
 
@@ -326,9 +324,9 @@ static int configure(alsa_output *o, snd_pcm_t *pcm, int rate, int channels)
     int err = snd_pcm_hw_params_any(pcm, hw);
     if (err < 0)
         return err;
-    if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
-        (err = snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16)) < 0 ||
-        (err = snd_pcm_hw_params_set_channels(pcm, hw, (unsigned)channels)) < 0)
+    if ((err = snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0
+        || (err = snd_pcm_hw_params_set_format(pcm, hw, SND_PCM_FORMAT_S16)) < 0
+        || (err = snd_pcm_hw_params_set_channels(pcm, hw, (unsigned)channels)) < 0)
         return err;
     unsigned urate = (unsigned)rate;
     if ((err = snd_pcm_hw_params_set_rate_near(pcm, hw, &urate, NULL)) < 0)
@@ -710,7 +708,7 @@ static void wait_slot(alsa_output *o)
     struct timespec deadline = deadline_after(SLOT_WAIT_NS);
     while (s->in_use && !o->dead && o->pcm) {
         if (past(&deadline)) {
-            if (s->fed != fed) {  /* still moving: keep waiting */
+            if (s->fed != fed) { /* still moving: keep waiting */
                 fed = s->fed;
                 deadline = deadline_after(SLOT_WAIT_NS);
                 continue;
@@ -745,8 +743,7 @@ static void *alsa_get_buffer(void *instance, int size)
     return result;
 }
 
-static int alsa_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels,
-                      int frequency)
+static int alsa_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels, int frequency)
 {
     alsa_output *o = instance;
     if (!o || bytes < 0 || (!buffer && bytes > 0))

@@ -17,26 +17,27 @@ enum { FORMAT_RAW = 0, FORMAT_WAV = 1, FORMAT_AIFF = 2, FORMAT_SUN = 3 };
 
 #define WAV_HEADER_SIZE 44
 #define AIFF_HEADER_SIZE 54
-#define SUN_HEADER_SIZE 28  /* the 24 fixed bytes and an empty annotation */
+#define SUN_HEADER_SIZE 28 /* the 24 fixed bytes and an empty annotation */
 #define HEADER_MAX 54
 /* The largest data size a header can describe (the RIFF and FORM sizes add to it). */
 #define DATA_MAX (UINT32_MAX - 64u)
 /* Sun's "size unknown", used while the size is not yet known (and for pipes). */
 #define SUN_SIZE_UNKNOWN 0xFFFFFFFFu
 
-typedef struct file_output {
-    char *name;              /* owned copy of the output name, prefix included */
+typedef struct file_output
+{
+    char *name; /* owned copy of the output name, prefix included */
     sv_module_entry *entry;
     sv_decoder *decoder;
-    int fd;                  /* -1 while closed */
+    int fd; /* -1 while closed */
     int is_stdout;
     int format;
-    int frequency;           /* 44100 until the first write */
-    int channels;            /* 2 until the first write */
-    uint64_t data_bytes;     /* sample bytes that reached the file */
+    int frequency;       /* 44100 until the first write */
+    int channels;        /* 2 until the first write */
+    uint64_t data_bytes; /* sample bytes that reached the file */
     int header_written;
-    int write_failed;        /* a failed write has been reported */
-    off_t header_offset;     /* where the header starts; -1 when the file cannot seek */
+    int write_failed;    /* a failed write has been reported */
+    off_t header_offset; /* where the header starts; -1 when the file cannot seek */
 } file_output;
 
 static int source_id(const file_output *out)
@@ -82,7 +83,8 @@ static int file_info(sv_module_info *info, int flags)
     if (flags & SV_INFO_DEVICE_COUNT)
         info->count = 3;
     if (flags & SV_INFO_DEVICE) {
-        static const struct {
+        static const struct
+        {
             const char *name, *description;
             int flags;
         } devices[] = {
@@ -184,14 +186,10 @@ static void put_extended(unsigned char *p, uint32_t value)
 static size_t header_size(int format)
 {
     switch (format) {
-    case FORMAT_WAV:
-        return WAV_HEADER_SIZE;
-    case FORMAT_AIFF:
-        return AIFF_HEADER_SIZE;
-    case FORMAT_SUN:
-        return SUN_HEADER_SIZE;
-    default:
-        return 0;
+    case FORMAT_WAV: return WAV_HEADER_SIZE;
+    case FORMAT_AIFF: return AIFF_HEADER_SIZE;
+    case FORMAT_SUN: return SUN_HEADER_SIZE;
+    default: return 0;
     }
 }
 
@@ -236,13 +234,12 @@ static size_t build_header(unsigned char *h, int format, int channels, int frequ
         memcpy(h, ".snd", 4);
         put_be32(h + 4, SUN_HEADER_SIZE);
         put_be32(h + 8, known ? data : SUN_SIZE_UNKNOWN);
-        put_be32(h + 12, 3);  /* 16-bit linear PCM */
+        put_be32(h + 12, 3); /* 16-bit linear PCM */
         put_be32(h + 16, (uint32_t)frequency);
         put_be32(h + 20, (uint32_t)channels);
         memset(h + 24, 0, 4);
         return SUN_HEADER_SIZE;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -261,7 +258,8 @@ static int file_open(void *instance)
     out->header_offset = -1;
 
     const char *path = out->name;
-    static const struct {
+    static const struct
+    {
         const char *prefix;
         int format;
     } prefixes[] = {{"raw:", FORMAT_RAW}, {"wav:", FORMAT_WAV}, {"aiff:", FORMAT_AIFF}, {"sun:", FORMAT_SUN}};
@@ -278,7 +276,7 @@ static int file_open(void *instance)
     if (strcmp(path, "-") == 0) {
         out->fd = STDOUT_FILENO;
         out->is_stdout = 1;
-        fflush(stdout);  /* keep text the program printed before the samples */
+        fflush(stdout); /* keep text the program printed before the samples */
     } else {
         int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -312,7 +310,7 @@ static size_t write_samples(file_output *out, const void *buffer, size_t bytes)
         size_t n = bytes - done < sizeof swapped ? bytes - done : sizeof swapped;
         for (size_t i = 0; i + 1 < n; i += 2) {
             uint16_t v;
-            memcpy(&v, src + done + i, 2);  /* native-endian sample */
+            memcpy(&v, src + done + i, 2); /* native-endian sample */
             put_be16(swapped + i, v);
         }
         size_t w = write_all(out->fd, swapped, n);
@@ -323,8 +321,7 @@ static size_t write_samples(file_output *out, const void *buffer, size_t bytes)
     return done;
 }
 
-static int file_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels,
-                      int frequency)
+static int file_write(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels, int frequency)
 {
     (void)bytes_per_sample;
     file_output *out = instance;

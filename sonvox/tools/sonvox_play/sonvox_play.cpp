@@ -29,21 +29,20 @@ void on_signal(int)
 
 void usage(FILE *to)
 {
-    std::fprintf(to,
-                 "Usage: sonvox-play [-o OUTPUT] [-q] FILE|URL...\n"
-                 "Plays each input through the Sonvox engine.\n"
-                 "\n"
-                 "  -o OUTPUT  where the sound goes (default: the sound card)\n"
-                 "             /dev/wave/0   the default ALSA device\n"
-                 "             /dev/wave/N   ALSA card N-1 (N = 1..9)\n"
-                 "             raw:PATH      raw 16-bit little-endian samples\n"
-                 "             wav:PATH      a WAV file (\"-\" as PATH: standard output)\n"
-                 "             aiff:PATH     an AIFF file\n"
-                 "             sun:PATH      a Sun .au file\n"
-                 "  -q         print nothing but errors\n"
-                 "  -h         show this help\n"
-                 "\n"
-                 "SONVOX_ALSA_DEVICE names the ALSA device the sound card output uses.\n");
+    std::fprintf(to, "Usage: sonvox-play [-o OUTPUT] [-q] FILE|URL...\n"
+                     "Plays each input through the Sonvox engine.\n"
+                     "\n"
+                     "  -o OUTPUT  where the sound goes (default: the sound card)\n"
+                     "             /dev/wave/0   the default ALSA device\n"
+                     "             /dev/wave/N   ALSA card N-1 (N = 1..9)\n"
+                     "             raw:PATH      raw 16-bit little-endian samples\n"
+                     "             wav:PATH      a WAV file (\"-\" as PATH: standard output)\n"
+                     "             aiff:PATH     an AIFF file\n"
+                     "             sun:PATH      a Sun .au file\n"
+                     "  -q         print nothing but errors\n"
+                     "  -h         show this help\n"
+                     "\n"
+                     "SONVOX_ALSA_DEVICE names the ALSA device the sound card output uses.\n");
 }
 
 std::string clock_text(int seconds)
@@ -62,17 +61,22 @@ std::string channels_text(int channels)
 }
 
 // What the engine has told us about the stream being played.
-struct StreamInfo {
+struct StreamInfo
+{
     std::string content_type;
-    int duration = -1;  // seconds, -1 unknown
+    int duration = -1; // seconds, -1 unknown
     int frequency = 0, bitrate = 0, channels = 0;
     std::vector<std::pair<std::string, std::string>> properties;
     bool printed = false;
 };
 
-class Player {
+class Player
+{
 public:
-    Player(bool quiet) : quiet_(quiet), progress_(!quiet && isatty(STDERR_FILENO)) {}
+    Player(bool quiet)
+        : quiet_(quiet),
+          progress_(!quiet && isatty(STDERR_FILENO))
+    {}
     ~Player()
     {
         if (engine_)
@@ -196,15 +200,9 @@ private:
     void handle(const sv_notification &n)
     {
         switch (n.code) {
-        case SV_NOTE_PLAYER_STATE:
-            state_ = n.n[0];
-            break;
-        case SV_NOTE_CONTENT_TYPE:
-            info_.content_type = n.s[0] ? n.s[0] : "";
-            break;
-        case SV_NOTE_DURATION:
-            info_.duration = n.n[0];
-            break;
+        case SV_NOTE_PLAYER_STATE: state_ = n.n[0]; break;
+        case SV_NOTE_CONTENT_TYPE: info_.content_type = n.s[0] ? n.s[0] : ""; break;
+        case SV_NOTE_DURATION: info_.duration = n.n[0]; break;
         case SV_NOTE_STREAM_PARAMETERS:
             info_.frequency = n.n[0];
             info_.bitrate = n.n[1];
@@ -219,9 +217,7 @@ private:
                 info_.properties.emplace_back(p.name ? p.name : "", value);
             }
             break;
-        case SV_NOTE_TIMECODE:
-            show_progress(n.n[0] * 3600 + n.n[1] * 60 + n.n[2]);
-            break;
+        case SV_NOTE_TIMECODE: show_progress(n.n[0] * 3600 + n.n[1] * 60 + n.n[2]); break;
         case SV_NOTE_DEBUG:
             if (n.s[0])
                 reason_ = n.s[0];
@@ -233,8 +229,7 @@ private:
             if (state_ == SV_STATE_PLAYING)
                 report_failed_ = true;
             break;
-        default:
-            break;
+        default: break;
         }
     }
 
@@ -251,9 +246,8 @@ private:
         }
         if (info_.frequency == file_frequency_ && info_.channels == file_channels_)
             return true;
-        reason_ = std::to_string(info_.frequency) + " Hz " + channels_text(info_.channels) +
-                  ", the output file holds " + std::to_string(file_frequency_) + " Hz " +
-                  channels_text(file_channels_);
+        reason_ = std::to_string(info_.frequency) + " Hz " + channels_text(info_.channels) + ", the output file holds "
+                  + std::to_string(file_frequency_) + " Hz " + channels_text(file_channels_);
         return false;
     }
 
@@ -293,8 +287,8 @@ private:
     int state_ = SV_STATE_STOPPED;
     int shown_seconds_ = -1;
     StreamInfo info_;
-    bool announced_ = false;  // "Playing" was printed for the current input
-    bool to_file_ = false;    // the output is a file (one format for every input)
+    bool announced_ = false; // "Playing" was printed for the current input
+    bool to_file_ = false;   // the output is a file (one format for every input)
     int file_frequency_ = 0, file_channels_ = 0;
     bool report_failed_ = false;
     int report_code_ = 0;
@@ -318,18 +312,10 @@ int main(int argc, char **argv)
     int opt;
     while ((opt = getopt(argc, argv, "o:qh")) != -1) {
         switch (opt) {
-        case 'o':
-            output = optarg;
-            break;
-        case 'q':
-            quiet = true;
-            break;
-        case 'h':
-            usage(stdout);
-            return 0;
-        default:
-            usage(stderr);
-            return 2;
+        case 'o': output = optarg; break;
+        case 'q': quiet = true; break;
+        case 'h': usage(stdout); return 0;
+        default: usage(stderr); return 2;
         }
     }
     if (optind >= argc) {
@@ -337,7 +323,8 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    struct sigaction sa {};
+    struct sigaction sa
+    {};
     sa.sa_handler = on_signal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);

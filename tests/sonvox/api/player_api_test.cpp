@@ -24,19 +24,23 @@ extern "C" int sonvox_c_client_round_trip(void);
 namespace {
 
 // Collects the pictures a panel receives (on the feedback thread).
-class PanelRecorder {
+class PanelRecorder
+{
 public:
     sv_panel panel() { return sv_panel{&PanelRecorder::present, this}; }
 
-    int frames() {
+    int frames()
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         return frames_;
     }
-    bool waitForFrames(int count, std::chrono::milliseconds limit) {
+    bool waitForFrames(int count, std::chrono::milliseconds limit)
+    {
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, limit, [&] { return frames_ >= count; });
     }
-    std::vector<uint32_t> last(int *width, int *height) {
+    std::vector<uint32_t> last(int *width, int *height)
+    {
         std::lock_guard<std::mutex> lock(mutex_);
         *width = width_;
         *height = height_;
@@ -44,7 +48,8 @@ public:
     }
 
 private:
-    static void present(void *user, const uint32_t *pixels, int w, int h) {
+    static void present(void *user, const uint32_t *pixels, int w, int h)
+    {
         auto *self = static_cast<PanelRecorder *>(user);
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->last_.assign(pixels, pixels + static_cast<size_t>(w) * h);
@@ -61,11 +66,13 @@ private:
     std::vector<uint32_t> last_;
 };
 
-int threadCount() {
+int threadCount()
+{
     int n = 0;
     if (DIR *d = opendir("/proc/self/task")) {
         while (dirent *e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
+            if (e->d_name[0] != '.')
+                ++n;
         closedir(d);
     }
     return n;
@@ -73,11 +80,12 @@ int threadCount() {
 
 // Polls until cond holds or the limit passes; the null and file PCMs are not paced, so
 // tests keep their own clock.
-template <typename F>
-bool eventually(F cond, std::chrono::milliseconds limit = 10s) {
+template <typename F> bool eventually(F cond, std::chrono::milliseconds limit = 10s)
+{
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         std::this_thread::sleep_for(5ms);
     }
     return true;
@@ -86,14 +94,17 @@ bool eventually(F cond, std::chrono::milliseconds limit = 10s) {
 // Threads of this process, counted after one instance has come and gone, so that
 // helpers started once per process (a sanitizer's, the sound system's) are not
 // mistaken for threads an instance left behind.
-int settledThreadCount() {
-    if (svInitMp3(nullptr, nullptr, 224, 68, 32) != 1) return -1;
+int settledThreadCount()
+{
+    if (svInitMp3(nullptr, nullptr, 224, 68, 32) != 1)
+        return -1;
     svFreeMp3();
     std::this_thread::sleep_for(50ms);
     return threadCount();
 }
 
-class PlayerApiTest : public ::testing::Test {
+class PlayerApiTest : public ::testing::Test
+{
 protected:
     void SetUp() override { setenv("SONVOX_ALSA_DEVICE", "null", 1); }
     void TearDown() override { svFreeMp3(); }
@@ -103,10 +114,11 @@ protected:
     PanelRecorder panel, otherPanel;
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(PlayerApiTest, EveryExportWithoutAnInstanceDoesNothing) {
-    for (int round = 0; round < 2; ++round) {  // before any instance, then after svFreeMp3
+TEST_F(PlayerApiTest, EveryExportWithoutAnInstanceDoesNothing)
+{
+    for (int round = 0; round < 2; ++round) { // before any instance, then after svFreeMp3
         int hz = -1, secs = -1;
         svGetMp3Info("/no/such/file.mp3", &hz, &secs);
         EXPECT_EQ(hz, 0);
@@ -122,19 +134,24 @@ TEST_F(PlayerApiTest, EveryExportWithoutAnInstanceDoesNothing) {
     }
 }
 
-TEST_F(PlayerApiTest, UsableFromC) { EXPECT_EQ(sonvox_c_client_round_trip(), 1); }
+TEST_F(PlayerApiTest, UsableFromC)
+{
+    EXPECT_EQ(sonvox_c_client_round_trip(), 1);
+}
 
-TEST_F(PlayerApiTest, InfoReportsFrequencyAndWholeSeconds) {
-    struct Case {
+TEST_F(PlayerApiTest, InfoReportsFrequencyAndWholeSeconds)
+{
+    struct Case
+    {
         const char *name;
         int frequency, seconds;
     };
     const std::string mp3 = dir.file("long.mp3");
-    testmedia::writeSilentMp3(mp3, 5720);  // 5720 x 36 ms = 205.92 s
+    testmedia::writeSilentMp3(mp3, 5720); // 5720 x 36 ms = 205.92 s
     const std::string wav = dir.file("long.wav");
-    testmedia::writeSilentWav8(wav, 2059);  // 3 min 25.9 s
+    testmedia::writeSilentWav8(wav, 2059); // 3 min 25.9 s
     const std::string shortWav = dir.file("short.wav");
-    testmedia::writeWav(shortWav, 22050, 2, testmedia::ramp(22050 * 2 * 3 / 2));  // 1.5 s
+    testmedia::writeWav(shortWav, 22050, 2, testmedia::ramp(22050 * 2 * 3 / 2)); // 1.5 s
     const Case cases[] = {{"long.mp3", 32000, 205}, {"long.wav", 8000, 205}, {"short.wav", 22050, 1}};
     for (const Case &c : cases) {
         ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
@@ -145,9 +162,10 @@ TEST_F(PlayerApiTest, InfoReportsFrequencyAndWholeSeconds) {
     }
 }
 
-TEST_F(PlayerApiTest, InfoOnAFileThatCannotBeReadGivesZeroNotTheLastFile) {
+TEST_F(PlayerApiTest, InfoOnAFileThatCannotBeReadGivesZeroNotTheLastFile)
+{
     const std::string good = dir.file("good.wav");
-    testmedia::writeWav(good, 44100, 2, testmedia::ramp(44100 * 2 * 3));  // 3 s
+    testmedia::writeWav(good, 44100, 2, testmedia::ramp(44100 * 2 * 3)); // 3 s
     const std::string junk = dir.file("junk.mp3");
     std::ofstream(junk) << "this is not audio at all";
     ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
@@ -168,12 +186,13 @@ TEST_F(PlayerApiTest, InfoOnAFileThatCannotBeReadGivesZeroNotTheLastFile) {
     EXPECT_EQ(svPlayMp3(nullptr), 0);
 }
 
-TEST_F(PlayerApiTest, InfoGivesUpWhenThePlayerDoesNotAnswerAndLateAnswersDoNotLeak) {
+TEST_F(PlayerApiTest, InfoGivesUpWhenThePlayerDoesNotAnswerAndLateAnswersDoNotLeak)
+{
     // Opening a FIFO blocks the player thread until a writer comes.
     const std::string fifo = dir.file("stuck.mp3");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string good = dir.file("good.wav");
-    testmedia::writeWav(good, 11025, 1, testmedia::ramp(11025 * 2));  // 2 s
+    testmedia::writeWav(good, 11025, 1, testmedia::ramp(11025 * 2)); // 2 s
     ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
     int hz = -1, secs = -1;
     const auto start = std::chrono::steady_clock::now();
@@ -193,7 +212,8 @@ TEST_F(PlayerApiTest, InfoGivesUpWhenThePlayerDoesNotAnswerAndLateAnswersDoNotLe
     EXPECT_EQ(secs, 2);
 }
 
-TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt) {
+TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt)
+{
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 1000.0, 4.0));
@@ -210,7 +230,8 @@ TEST_F(PlayerApiTest, InfoAfterPlayOnTheSameFileKeepsPlayingAndReportsIt) {
     EXPECT_TRUE(panel.waitForFrames(1, 10s));
 }
 
-TEST_F(PlayerApiTest, SpectrumOfAToneReachesThePanel) {
+TEST_F(PlayerApiTest, SpectrumOfAToneReachesThePanel)
+{
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 2000.0, 3.0));
@@ -226,10 +247,12 @@ TEST_F(PlayerApiTest, SpectrumOfAToneReachesThePanel) {
     // bars far from the tone stay dark at the bottom.
     EXPECT_EQ(pixels[7 * 7], 0x00FF00u);
     EXPECT_NE(pixels[25 * 7], 0x00FF00u);
-    for (uint32_t px : pixels) ASSERT_TRUE(px == 0 || px == 0x00FF00u || px == 0xFF8080u) << std::hex << px;
+    for (uint32_t px : pixels)
+        ASSERT_TRUE(px == 0 || px == 0x00FF00u || px == 0xFF8080u) << std::hex << px;
 }
 
-TEST_F(PlayerApiTest, SecondInitReplacesAndReleasesTheFirstInstance) {
+TEST_F(PlayerApiTest, SecondInitReplacesAndReleasesTheFirstInstance)
+{
     const int before = settledThreadCount();
     PanelRecorder &first = panel, &second = otherPanel;
     const sv_panel p1 = first.panel(), p2 = second.panel();
@@ -252,17 +275,19 @@ TEST_F(PlayerApiTest, SecondInitReplacesAndReleasesTheFirstInstance) {
     EXPECT_TRUE(eventually([&] { return threadCount() == before; }, 2s)) << threadCount() << " vs " << before;
 }
 
-TEST_F(PlayerApiTest, NoPanelOrUnusableSizesDrawNothingButStillPlay) {
+TEST_F(PlayerApiTest, NoPanelOrUnusableSizesDrawNothingButStillPlay)
+{
     const sv_panel p = panel.panel();
     const sv_panel silent{nullptr, nullptr};
     const std::string wav = dir.file("tone.wav");
     testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 1000.0, 1.0));
-    struct Case {
+    struct Case
+    {
         const sv_panel *panel;
         int width, height, bands;
     };
-    const Case cases[] = {{nullptr, 224, 68, 32}, {&silent, 224, 68, 32}, {&p, 0, 68, 32}, {&p, 224, 68, 0},
-                          {&p, 224, 68, -5}};
+    const Case cases[] = {
+        {nullptr, 224, 68, 32}, {&silent, 224, 68, 32}, {&p, 0, 68, 32}, {&p, 224, 68, 0}, {&p, 224, 68, -5}};
     for (const Case &c : cases) {
         ASSERT_EQ(svInitMp3(nullptr, c.panel, c.width, c.height, c.bands), 1);
         int hz = 0, secs = 0;
@@ -276,9 +301,11 @@ TEST_F(PlayerApiTest, NoPanelOrUnusableSizesDrawNothingButStillPlay) {
 
 // Play, pause, resume and stop, heard through a file PCM: what reaches the file is the
 // decoded PCM exactly.
-class FilePcmTest : public PlayerApiTest {
+class FilePcmTest : public PlayerApiTest
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         out = dir.file("out.raw");
         const std::string conf = dir.file("asound.conf");
         std::ofstream(conf) << "</usr/share/alsa/alsa.conf>\n"
@@ -288,14 +315,16 @@ protected:
         setenv("ALSA_CONFIG_PATH", conf.c_str(), 1);
         setenv("SONVOX_ALSA_DEVICE", "sonvox_capture", 1);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         svFreeMp3();
         unsetenv("ALSA_CONFIG_PATH");
     }
     std::string out;
 };
 
-TEST_F(FilePcmTest, PlayPauseResumeStop) {
+TEST_F(FilePcmTest, PlayPauseResumeStop)
+{
     // 60 s of stereo: long enough that the pause lands while the file is still being
     // decoded, although the null PCM takes sound as fast as it comes.
     const std::vector<int16_t> pcm = testmedia::ramp(44100 * 2 * 60);
@@ -309,13 +338,16 @@ TEST_F(FilePcmTest, PlayPauseResumeStop) {
     // Played to the end: the capture stopped growing less than a second short of the end.
     auto playedToTheEnd = [&] {
         long last = -1;
-        return eventually([&] {
-            const long size = testmedia::fileSize(out);
-            const bool settled = size == last && size >= full - second;
-            last = size;
-            if (!settled) std::this_thread::sleep_for(200ms);
-            return settled;
-        }, 20s);
+        return eventually(
+            [&] {
+                const long size = testmedia::fileSize(out);
+                const bool settled = size == last && size >= full - second;
+                last = size;
+                if (!settled)
+                    std::this_thread::sleep_for(200ms);
+                return settled;
+            },
+            20s);
     };
     auto stopAndCompare = [&] {
         EXPECT_EQ(svStopMp3(), 0);
@@ -347,7 +379,8 @@ TEST_F(FilePcmTest, PlayPauseResumeStop) {
     stopAndCompare();
 }
 
-TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind) {
+TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind)
+{
     const int before = settledThreadCount();
     const sv_panel p = panel.panel();
     const std::string wav = dir.file("short.wav");
@@ -368,7 +401,8 @@ TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind) {
     EXPECT_TRUE(eventually([&] { return threadCount() == before; }, 2s)) << threadCount() << " vs " << before;
 }
 
-TEST_F(PlayerApiTest, VolumeWordRoundTrips) {
+TEST_F(PlayerApiTest, VolumeWordRoundTrips)
+{
     EXPECT_EQ(svGetVolume(), 0xFFFFFFFFu);
     svSetVolume(0x12345678u);
     EXPECT_EQ(svGetVolume(), 0x12345678u);

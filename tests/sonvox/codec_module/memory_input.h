@@ -10,7 +10,8 @@
 #include "sonvox/engine/sv_errors.h"
 #include "sonvox/engine/sv_module.h"
 
-struct MemoryInput {
+struct MemoryInput
+{
     std::vector<uint8_t> bytes;
     int64_t pos = 0;
     bool size_known = true;   // false: size() reports 0 like a stream of unknown length
@@ -19,7 +20,9 @@ struct MemoryInput {
     int timeouts = 0;         // the next reads fail with -104 this many times
     sv_decoder decoder{};
 
-    explicit MemoryInput(std::vector<uint8_t> data = {}) : bytes(std::move(data)) {
+    explicit MemoryInput(std::vector<uint8_t> data = {})
+        : bytes(std::move(data))
+    {
         decoder.engine = this;
         decoder.read = &MemoryInput::read;
         decoder.seek = &MemoryInput::seek;
@@ -31,31 +34,38 @@ struct MemoryInput {
 
     static MemoryInput *self(void *engine) { return static_cast<MemoryInput *>(engine); }
 
-    static int read(void *engine, void *buffer, int size) {
+    static int read(void *engine, void *buffer, int size)
+    {
         MemoryInput *m = self(engine);
         if (m->timeouts > 0) {
             --m->timeouts;
             return SV_ERR_TIMEOUT;
         }
-        if (size <= 0) return 0;
+        if (size <= 0)
+            return 0;
         int64_t left = static_cast<int64_t>(m->bytes.size()) - m->pos;
-        if (left <= 0) return 0;
+        if (left <= 0)
+            return 0;
         if (left < size) {
-            if (!m->short_reads) return 0;
+            if (!m->short_reads)
+                return 0;
             size = static_cast<int>(left);
         }
         std::memcpy(buffer, m->bytes.data() + m->pos, static_cast<size_t>(size));
         m->pos += size;
         return size;
     }
-    static int seek(void *engine, int64_t offset) {
+    static int seek(void *engine, int64_t offset)
+    {
         MemoryInput *m = self(engine);
-        if (!m->seekable || offset < 0) return SV_ERR_INVALID_PARAMETERS;
+        if (!m->seekable || offset < 0)
+            return SV_ERR_INVALID_PARAMETERS;
         m->pos = offset > static_cast<int64_t>(m->bytes.size()) ? static_cast<int64_t>(m->bytes.size()) : offset;
         return 0;
     }
     static int64_t position(void *engine) { return self(engine)->pos; }
-    static int64_t size(void *engine) {
+    static int64_t size(void *engine)
+    {
         MemoryInput *m = self(engine);
         return m->size_known ? static_cast<int64_t>(m->bytes.size()) : 0;
     }

@@ -15,7 +15,8 @@
 namespace {
 
 // One codec instance over one input, opened the way the engine opens a stream.
-struct Mpeg {
+struct Mpeg
+{
     sv_codec_module m{};
     MemoryInput in;
     void *codec = nullptr;
@@ -23,33 +24,41 @@ struct Mpeg {
     std::vector<int16_t> pcm = std::vector<int16_t>(MPEG_CODEC_MAX_BLOCK_BYTES / 2);
     sv_output_block block{};
 
-    explicit Mpeg(Bytes bytes) : in(std::move(bytes)) {
+    explicit Mpeg(Bytes bytes)
+        : in(std::move(bytes))
+    {
         info.properties = sv_props_new();
         EXPECT_EQ(sv_mpeg_codec_register(&m), 0);
         EXPECT_EQ(m.create(&codec, "audio/unknown", "x.mp3", nullptr, &in.decoder), 0);
     }
-    ~Mpeg() {
+    ~Mpeg()
+    {
         m.destroy(codec);
         sv_props_free(info.properties);
     }
-    int open() {
+    int open()
+    {
         int r = m.input_changed(codec, "audio/unknown", "x.mp3");
-        if (r == 0) r = m.start_stream(codec, &info);
+        if (r == 0)
+            r = m.start_stream(codec, &info);
         return r;
     }
-    int decode() {
+    int decode()
+    {
         block = sv_output_block{};
         block.samples = pcm.data();
         block.capacity = MPEG_CODEC_MAX_BLOCK_BYTES;
         return m.decode(codec, &block, &info);
     }
-    int prop(const char *name) {
+    int prop(const char *name)
+    {
         int v = -99;
         EXPECT_EQ(sv_props_get_int(info.properties, name, &v), 0) << name;
         return v;
     }
     // Decodes to the end of input: the frames that gave sound (dropped ones don't count).
-    int decode_all(int *dropped = nullptr) {
+    int decode_all(int *dropped = nullptr)
+    {
         int good = 0, bad = 0, r;
         for (int guard = 0; guard < 100000; ++guard) {
             r = decode();
@@ -62,26 +71,30 @@ struct Mpeg {
             }
         }
         EXPECT_EQ(r, SV_ERR_END_OF_STREAM);
-        if (dropped) *dropped = bad;
+        if (dropped)
+            *dropped = bad;
         return good;
     }
 };
 
 // Frame starts of a stream, found by walking the headers from the first byte.
-std::vector<size_t> frame_starts(const Bytes &b) {
+std::vector<size_t> frame_starts(const Bytes &b)
+{
     std::vector<size_t> at;
     size_t p = 0;
     mpa_header h{};
     while (p + 4 <= b.size()) {
         uint32_t w = (uint32_t{b[p]} << 24) | (uint32_t{b[p + 1]} << 16) | (uint32_t{b[p + 2]} << 8) | b[p + 3];
-        if (mpa_parse_header(w, &h) != 0 || p + static_cast<size_t>(h.frame_bytes) > b.size()) break;
+        if (mpa_parse_header(w, &h) != 0 || p + static_cast<size_t>(h.frame_bytes) > b.size())
+            break;
         at.push_back(p);
         p += static_cast<size_t>(h.frame_bytes);
     }
     return at;
 }
 
-TEST(MpegCodecModule, ProbeTakesEverythingAndInfoDescribesTheCodec) {
+TEST(MpegCodecModule, ProbeTakesEverythingAndInfoDescribesTheCodec)
+{
     sv_codec_module m{};
     ASSERT_EQ(sv_mpeg_codec_register(&m), 0);
     EXPECT_EQ(m.version, SV_MODULE_INTERFACE_VERSION);
@@ -106,14 +119,16 @@ TEST(MpegCodecModule, ProbeTakesEverythingAndInfoDescribesTheCodec) {
 
 // A 4096-byte ID3v2 body, then 1 000 000 data bytes: 20 frames of 128 kbit/s and zeros.
 constexpr int kTaggedFrames = 20;
-Bytes tagged_million() {
+Bytes tagged_million()
+{
     Bytes b = id3v2_tag(4096);
     append(b, frames(kStereo128, kTaggedFrames));
     b.resize(4106 + 1000000, 0);
     return b;
 }
 
-TEST(MpegCodecModule, StartStreamSkipsTheId3TagAndReportsTheStream) {
+TEST(MpegCodecModule, StartStreamSkipsTheId3TagAndReportsTheStream)
+{
     for (bool seekable : {true, false}) {
         Mpeg s(tagged_million());
         s.in.seekable = seekable;
@@ -123,19 +138,20 @@ TEST(MpegCodecModule, StartStreamSkipsTheId3TagAndReportsTheStream) {
         EXPECT_EQ(s.info.frequency, 44100);
         EXPECT_EQ(s.info.channels, 2);
         EXPECT_STREQ(s.info.content_type, "audio/mpeg");
-        EXPECT_EQ(s.info.changed, SV_STREAM_PROPERTIES_CHANGED | SV_STREAM_PARAMETERS_CHANGED |
-                                      SV_STREAM_CONTENT_TYPE_CHANGED);
+        EXPECT_EQ(s.info.changed,
+                  SV_STREAM_PROPERTIES_CHANGED | SV_STREAM_PARAMETERS_CHANGED | SV_STREAM_CONTENT_TYPE_CHANGED);
         EXPECT_EQ(s.prop("mpeg/level"), 1);
         EXPECT_EQ(s.prop("mpeg/layer"), 3);
         EXPECT_EQ(s.prop("mpeg/mode"), 0);
         // Every frame after the tag plays, whether the input could seek back or not.
         s.info.changed = 0;
         EXPECT_EQ(s.decode_all(), kTaggedFrames) << (seekable ? "seekable" : "not seekable");
-        EXPECT_EQ(s.info.changed, 0);  // constant stream: nothing new to report
+        EXPECT_EQ(s.info.changed, 0); // constant stream: nothing new to report
     }
 }
 
-TEST(MpegCodecModule, ByteOffsetsAndFractionsCountFromTheFirstFrame) {
+TEST(MpegCodecModule, ByteOffsetsAndFractionsCountFromTheFirstFrame)
+{
     Mpeg s(tagged_million());
     ASSERT_EQ(s.open(), 0);
     EXPECT_EQ(s.in.pos, 4106);
@@ -152,7 +168,8 @@ TEST(MpegCodecModule, ByteOffsetsAndFractionsCountFromTheFirstFrame) {
     EXPECT_EQ(s.decode_all(), kTaggedFrames);
 }
 
-TEST(MpegCodecModule, TagLargerThanTheInputLeavesNothingToPlay) {
+TEST(MpegCodecModule, TagLargerThanTheInputLeavesNothingToPlay)
+{
     Bytes b = id3v2_tag(4096);
     b.resize(3000);
     append(b, frames(kStereo128, 3));
@@ -163,7 +180,8 @@ TEST(MpegCodecModule, TagLargerThanTheInputLeavesNothingToPlay) {
     EXPECT_EQ(s.decode(), SV_ERR_END_OF_STREAM);
 }
 
-TEST(MpegCodecModule, XingSeekTableMapsTimeToBytes) {
+TEST(MpegCodecModule, XingSeekTableMapsTimeToBytes)
+{
     Bytes b = read_fixture("vbr_mpeg1_stereo.mp3");
     Mpeg s(b);
     ASSERT_EQ(s.open(), 0);
@@ -178,8 +196,10 @@ TEST(MpegCodecModule, XingSeekTableMapsTimeToBytes) {
     }
 }
 
-TEST(MpegCodecModule, VbrHeaderLengthIsKeptWhileDecoding) {
-    for (const char *file : {"vbr_mpeg1_stereo.mp3", "vbr_mpeg1_mono.mp3", "vbr_mpeg2_stereo.mp3", "vbr_mpeg2_mono.mp3"}) {
+TEST(MpegCodecModule, VbrHeaderLengthIsKeptWhileDecoding)
+{
+    for (const char *file :
+         {"vbr_mpeg1_stereo.mp3", "vbr_mpeg1_mono.mp3", "vbr_mpeg2_stereo.mp3", "vbr_mpeg2_mono.mp3"}) {
         Mpeg s(read_fixture(file));
         ASSERT_EQ(s.open(), 0) << file;
         const int duration = s.info.duration_ms, bitrate = s.info.bitrate;
@@ -191,12 +211,14 @@ TEST(MpegCodecModule, VbrHeaderLengthIsKeptWhileDecoding) {
         EXPECT_EQ(s.info.changed, 0) << file;
         // The header's frame count matches what plays (the header frame itself included).
         const int spf = s.info.frequency >= 32000 ? 1152 : 576;
-        EXPECT_NEAR(duration, static_cast<double>(decoded) * spf * 1000 / s.info.frequency, 2.0 * spf * 1000 / s.info.frequency)
+        EXPECT_NEAR(duration, static_cast<double>(decoded) * spf * 1000 / s.info.frequency,
+                    2.0 * spf * 1000 / s.info.frequency)
             << file;
     }
 }
 
-TEST(MpegCodecModule, FrameChangesAreReportedAndTheBitrateIsSmoothed) {
+TEST(MpegCodecModule, FrameChangesAreReportedAndTheBitrateIsSmoothed)
+{
     Bytes b = frames(kStereo128, 1);
     append(b, frames(kStereo256, 2));
     append(b, frames(kMono128, 1));
@@ -206,7 +228,8 @@ TEST(MpegCodecModule, FrameChangesAreReportedAndTheBitrateIsSmoothed) {
     const int64_t size = static_cast<int64_t>(b.size());
     EXPECT_EQ(s.info.duration_ms, size * 8 / 128);
 
-    struct Step {
+    struct Step
+    {
         const char *what;
         int changed, bitrate, channels, frequency, mode;
     } steps[] = {
@@ -235,7 +258,8 @@ TEST(MpegCodecModule, FrameChangesAreReportedAndTheBitrateIsSmoothed) {
     EXPECT_EQ(s.decode(), SV_ERR_END_OF_STREAM);
 }
 
-TEST(MpegCodecModule, DurationAfterASeekStaysTrueForConstantBitrate) {
+TEST(MpegCodecModule, DurationAfterASeekStaysTrueForConstantBitrate)
+{
     Bytes b = frames(kStereo128, 600);
     const int expected = static_cast<int>(static_cast<int64_t>(b.size()) * 8 / 128);
     Mpeg s(b);
@@ -246,20 +270,23 @@ TEST(MpegCodecModule, DurationAfterASeekStaysTrueForConstantBitrate) {
         ASSERT_EQ(s.in.seek(&s.in, offset), 0);
         ASSERT_EQ(s.m.seek_done(s.codec, offset), 0);
         s.info.changed = 0;
-        for (int i = 0; i < 3; ++i) ASSERT_EQ(s.decode(), 0);
-        EXPECT_TRUE(s.info.changed & SV_STREAM_PROPERTIES_CHANGED);  // reported again after the seek
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(s.decode(), 0);
+        EXPECT_TRUE(s.info.changed & SV_STREAM_PROPERTIES_CHANGED); // reported again after the seek
         EXPECT_NEAR(s.info.duration_ms, expected, 60) << "seek to frame " << frame;
     }
 }
 
-TEST(MpegCodecModule, SettingsReachTheDecoder) {
+TEST(MpegCodecModule, SettingsReachTheDecoder)
+{
     Mpeg s(frames(kStereo128, 8));
     ASSERT_EQ(s.open(), 0);
     sv_codec_settings set{};
-    set.setting1 = 3;  // both channels mixed into one
-    set.setting2 = 1;  // half rate
+    set.setting1 = 3; // both channels mixed into one
+    set.setting2 = 1; // half rate
     set.has_equalizer = 1;
-    for (int i = 0; i < 64; ++i) set.equalizer[i] = static_cast<signed char>(i - 32);
+    for (int i = 0; i < 64; ++i)
+        set.equalizer[i] = static_cast<signed char>(i - 32);
     ASSERT_EQ(s.m.set_settings(s.codec, &set, SV_CODEC_SETTING_1 | SV_CODEC_SETTING_2 | SV_CODEC_EQUALIZER), 0);
 
     sv_codec_settings back{};
@@ -267,13 +294,14 @@ TEST(MpegCodecModule, SettingsReachTheDecoder) {
     EXPECT_EQ(back.setting1, 3);
     EXPECT_EQ(back.setting2, 1);
     EXPECT_TRUE(back.has_equalizer);
-    for (int i = 0; i < 64; ++i) EXPECT_NEAR(back.equalizer[i], set.equalizer[i], 1) << i;
+    for (int i = 0; i < 64; ++i)
+        EXPECT_NEAR(back.equalizer[i], set.equalizer[i], 1) << i;
 
     ASSERT_EQ(s.decode(), 0);
     EXPECT_EQ(s.block.channels, 1);
     EXPECT_EQ(s.block.frequency, 22050);
     EXPECT_EQ(s.block.samples_per_channel, 576);
-    EXPECT_EQ(s.info.frequency, 44100);  // the stream's own rate
+    EXPECT_EQ(s.info.frequency, 44100); // the stream's own rate
 
     // Mono at the stream's rate once downsampling is off again.
     set.setting2 = 0;
@@ -296,13 +324,14 @@ TEST(MpegCodecModule, SettingsReachTheDecoder) {
     EXPECT_EQ(back.setting1, 3);
 }
 
-TEST(MpegCodecModule, DamagedStreamsResynchroniseAndPlayOn) {
+TEST(MpegCodecModule, DamagedStreamsResynchroniseAndPlayOn)
+{
     const Bytes clean = read_fixture("cbr128_stereo.mp3");
     const std::vector<size_t> starts = frame_starts(clean);
     ASSERT_GT(starts.size(), 20u);
     const int total = static_cast<int>(starts.size());
 
-    Bytes garbage_between = clean;  // garbage (with false syncs) after frames 5, 10 and 15
+    Bytes garbage_between = clean; // garbage (with false syncs) after frames 5, 10 and 15
     for (size_t k : {15u, 10u, 5u}) {
         Bytes junk = {0xFF, 0xFB, 0x12, 0x00, 0xFF, 0xE0, 0x01, 0x02, 0x03, 0xFF};
         garbage_between.insert(garbage_between.begin() + static_cast<long>(starts[k]), junk.begin(), junk.end());
@@ -312,10 +341,11 @@ TEST(MpegCodecModule, DamagedStreamsResynchroniseAndPlayOn) {
     append(cut_inside, Bytes(clean.begin() + static_cast<long>(starts[9] + 200), clean.end()));
     Bytes starts_mid_frame(clean.begin() + static_cast<long>(starts[3] + 123), clean.end());
 
-    struct Case {
+    struct Case
+    {
         const char *what;
         Bytes bytes;
-        int at_least;  // frames that must still play
+        int at_least; // frames that must still play
     } cases[] = {
         {"clean", clean, total},
         {"garbage between frames", garbage_between, total - 3},
@@ -333,4 +363,4 @@ TEST(MpegCodecModule, DamagedStreamsResynchroniseAndPlayOn) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -9,22 +9,26 @@
 
 namespace {
 
-mpeg_stream_start analyse(const Bytes &b, int64_t data_bytes) {
+mpeg_stream_start analyse(const Bytes &b, int64_t data_bytes)
+{
     mpeg_stream_start st;
     mpeg_analyse_stream_start(b.data(), static_cast<int>(b.size() < 152 ? b.size() : 152), data_bytes, &st);
     return st;
 }
 
-uint32_t be32_at(const Bytes &b, size_t at) {
+uint32_t be32_at(const Bytes &b, size_t at)
+{
     return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
 }
 
-TEST(StreamStart, Id3v2TagSize) {
+TEST(StreamStart, Id3v2TagSize)
+{
     Bytes v4_footer = id3v2_tag(100, 4, 0x10);
-    Bytes v3_footer_flag = id3v2_tag(100, 3, 0x10);  // the footer exists in version 4 only
+    Bytes v3_footer_flag = id3v2_tag(100, 3, 0x10); // the footer exists in version 4 only
     Bytes not_tag = id3v2_tag(100);
     not_tag[0] = 'X';
-    struct Case {
+    struct Case
+    {
         const char *what;
         Bytes bytes;
         int64_t size;
@@ -41,7 +45,8 @@ TEST(StreamStart, Id3v2TagSize) {
         EXPECT_EQ(mpeg_id3v2_size(c.bytes.data(), static_cast<int>(c.bytes.size())), c.size) << c.what;
 }
 
-TEST(StreamStart, ConstantBitrateDurationComesFromTheDataSize) {
+TEST(StreamStart, ConstantBitrateDurationComesFromTheDataSize)
+{
     Bytes b = frames(kStereo128, 1);
     mpeg_stream_start st = analyse(b, 1000000);
     ASSERT_TRUE(st.valid);
@@ -49,22 +54,25 @@ TEST(StreamStart, ConstantBitrateDurationComesFromTheDataSize) {
     EXPECT_EQ(st.bitrate, 128);
     EXPECT_EQ(st.vbr, MPEG_VBR_NONE);
     EXPECT_FALSE(st.length_from_header);
-    EXPECT_EQ(analyse(frames(kMono128, 1), 0).duration_ms, 0);  // unknown size
+    EXPECT_EQ(analyse(frames(kMono128, 1), 0).duration_ms, 0); // unknown size
 }
 
 // A header word followed by zeros, whether or not the header is valid.
-Bytes raw(uint32_t word) {
+Bytes raw(uint32_t word)
+{
     Bytes b;
     put_be32(b, word);
     b.resize(152, 0);
     return b;
 }
 
-TEST(StreamStart, RejectsStreamsThatDoNotStartWithAValidHeader) {
+TEST(StreamStart, RejectsStreamsThatDoNotStartWithAValidHeader)
+{
     ASSERT_TRUE(analyse(raw(kStereo128At48), 100000).valid);
     Bytes junk_first = frames(kStereo128, 1);
     junk_first.insert(junk_first.begin(), 0);
-    struct Case {
+    struct Case
+    {
         const char *what;
         Bytes bytes;
     } cases[] = {
@@ -74,11 +82,14 @@ TEST(StreamStart, RejectsStreamsThatDoNotStartWithAValidHeader) {
         {"a byte before the header", junk_first},
         {"only three bytes", Bytes{0xFF, 0xFB, 0x90}},
     };
-    for (const Case &c : cases) EXPECT_FALSE(analyse(c.bytes, 100000).valid) << c.what;
+    for (const Case &c : cases)
+        EXPECT_FALSE(analyse(c.bytes, 100000).valid) << c.what;
 }
 
-TEST(StreamStart, XingHeaderOfEachLayoutGivesFramesDurationAndSeekTable) {
-    struct Case {
+TEST(StreamStart, XingHeaderOfEachLayoutGivesFramesDurationAndSeekTable)
+{
+    struct Case
+    {
         const char *file;
         int xing_at, frequency, samples;
     } cases[] = {
@@ -107,17 +118,21 @@ TEST(StreamStart, XingHeaderOfEachLayoutGivesFramesDurationAndSeekTable) {
 }
 
 // A first frame carrying a VBRI header at `at` with this frame count.
-Bytes vbri_frame(uint32_t word, int at, uint32_t frame_count) {
+Bytes vbri_frame(uint32_t word, int at, uint32_t frame_count)
+{
     Bytes f = silent_frame(word);
     std::memcpy(f.data() + at, "VBRI", 4);
     f[at + 4] = 0;
-    f[at + 5] = 1;  // version 1
-    for (int i = 0; i < 4; ++i) f[static_cast<size_t>(at + 14 + i)] = static_cast<uint8_t>(frame_count >> (24 - 8 * i));
+    f[at + 5] = 1; // version 1
+    for (int i = 0; i < 4; ++i)
+        f[static_cast<size_t>(at + 14 + i)] = static_cast<uint8_t>(frame_count >> (24 - 8 * i));
     return f;
 }
 
-TEST(StreamStart, VbriHeaderGivesTheFrameCount) {
-    struct Case {
+TEST(StreamStart, VbriHeaderGivesTheFrameCount)
+{
+    struct Case
+    {
         const char *what;
         uint32_t word;
         int at;
@@ -141,35 +156,36 @@ TEST(StreamStart, VbriHeaderGivesTheFrameCount) {
     }
 }
 
-TEST(StreamStart, XingHeaderWithoutFrameCountKeepsTheConstantBitrateEstimate) {
+TEST(StreamStart, XingHeaderWithoutFrameCountKeepsTheConstantBitrateEstimate)
+{
     Bytes b = silent_frame(kStereo128);
     std::memcpy(b.data() + 36, "Xing", 4);
-    b[43] = 1;  // frames flag with a count of 0
+    b[43] = 1; // frames flag with a count of 0
     mpeg_stream_start st = analyse(b, 16000);
     EXPECT_EQ(st.vbr, MPEG_VBR_XING);
     EXPECT_FALSE(st.length_from_header);
     EXPECT_EQ(st.duration_ms, 1000);
-    b[43] = 2;  // only a byte count
+    b[43] = 2; // only a byte count
     st = analyse(b, 16000);
     EXPECT_FALSE(st.length_from_header);
     EXPECT_EQ(st.duration_ms, 1000);
 }
 
-TEST(StreamStart, SeekTableInterpolatesBetweenPercentEntries) {
+TEST(StreamStart, SeekTableInterpolatesBetweenPercentEntries)
+{
     uint8_t table[100];
-    for (int i = 0; i < 100; ++i) table[i] = static_cast<uint8_t>(i * 2);
-    struct Case {
+    for (int i = 0; i < 100; ++i)
+        table[i] = static_cast<uint8_t>(i * 2);
+    struct Case
+    {
         double x, expected;
     } cases[] = {
-        {0.0, 0.0},
-        {0.10, 20.0 / 256},
-        {0.105, 21.0 / 256},
-        {0.995, (198 + 0.5 * (256 - 198)) / 256},
-        {1.0, 256.0 / 256},  // p = 100 uses the last entry and 256
-        {-0.5, 0.0},
-        {2.0, 1.0},
+        {0.0, 0.0},         {0.10, 20.0 / 256}, {0.105, 21.0 / 256}, {0.995, (198 + 0.5 * (256 - 198)) / 256},
+        {1.0, 256.0 / 256}, // p = 100 uses the last entry and 256
+        {-0.5, 0.0},        {2.0, 1.0},
     };
-    for (const Case &c : cases) EXPECT_NEAR(mpeg_seek_table_fraction(table, c.x), c.expected, 1e-9) << c.x;
+    for (const Case &c : cases)
+        EXPECT_NEAR(mpeg_seek_table_fraction(table, c.x), c.expected, 1e-9) << c.x;
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Accuracy {
+struct Accuracy
+{
     double rms = 0;
     int max_diff = 0;
     size_t compared = 0;
@@ -44,24 +45,28 @@ std::vector<std::string> stream_names()
     fs::path dir(CHIMECAST_CONFORMANCE_DIR);
     std::error_code ec;
     for (const auto &e : fs::directory_iterator(dir, ec))
-        if (e.path().extension() == ".bit") names.push_back(e.path().stem().string());
+        if (e.path().extension() == ".bit")
+            names.push_back(e.path().stem().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-class Conformance : public ::testing::TestWithParam<std::string> {};
+class Conformance : public ::testing::TestWithParam<std::string>
+{};
 // A clone without the streams instantiates no cases; that is a skip, not a failure.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Conformance);
 
 TEST_P(Conformance, FullAccuracy)
 {
     fs::path dir(CHIMECAST_CONFORMANCE_DIR);
-    if (!fs::exists(dir)) GTEST_SKIP() << "no conformance streams at " << dir;
+    if (!fs::exists(dir))
+        GTEST_SKIP() << "no conformance streams at " << dir;
     std::string name = GetParam();
     auto bits = read_file((dir / (name + ".bit")).string());
     auto raw = read_file((dir / (name + ".pcm")).string());
     std::vector<int16_t> ref(raw.size() / 2);
-    for (size_t i = 0; i < ref.size(); i++) ref[i] = int16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+    for (size_t i = 0; i < ref.size(); i++)
+        ref[i] = int16_t(raw[2 * i] | raw[2 * i + 1] << 8);
 
     DecodeResult r = decode_all(bits);
     ASSERT_EQ(r.end_code, SV_ERR_END_OF_STREAM);
@@ -73,14 +78,15 @@ TEST_P(Conformance, FullAccuracy)
     best.rms = 1e9;
     for (int skip = 0; skip <= r.silent; skip++) {
         Accuracy a = compare(r.pcm, size_t(skip) * frame_values, ref);
-        if (a.rms < best.rms) best = a;
+        if (a.rms < best.rms)
+            best = a;
     }
-    std::printf("%-22s rms %.4f max %d over %zu samples\n", name.c_str(), best.rms, best.max_diff,
-                best.compared);
+    std::printf("%-22s rms %.4f max %d over %zu samples\n", name.c_str(), best.rms, best.max_diff, best.compared);
     // our output covers the whole reference content except at most its last frame and
     // the filter tail some references flush at the end (zero padding aside)
     size_t content = ref.size();
-    while (content > 0 && ref[content - 1] == 0) content--;
+    while (content > 0 && ref[content - 1] == 0)
+        content--;
     EXPECT_GE(best.compared + 2 * frame_values, content) << name;
     EXPECT_LE(best.rms, 0.2887) << name;
     EXPECT_LE(best.max_diff, 2) << name;
@@ -90,15 +96,17 @@ INSTANTIATE_TEST_SUITE_P(Streams, Conformance, ::testing::ValuesIn(stream_names(
                          [](const ::testing::TestParamInfo<std::string> &info) {
                              std::string s = info.param;
                              for (char &c : s)
-                                 if (!isalnum((unsigned char)c)) c = '_';
+                                 if (!isalnum((unsigned char)c))
+                                     c = '_';
                              return s;
                          });
 
 // Keeps the suite non-empty (and the skip visible) on clones without the streams.
 TEST(ConformanceFolder, PresentOrSkipped)
 {
-    if (!fs::exists(CHIMECAST_CONFORMANCE_DIR)) GTEST_SKIP() << "no conformance streams";
+    if (!fs::exists(CHIMECAST_CONFORMANCE_DIR))
+        GTEST_SKIP() << "no conformance streams";
     EXPECT_EQ(stream_names().size(), 33u);
 }
 
-}  // namespace
+} // namespace

@@ -31,7 +31,8 @@ double tone_share(const std::vector<int16_t> &pcm, int channels, int channel, in
         im -= x * std::sin(ph);
         power += x * x;
     }
-    if (n == 0 || power == 0) return 0;
+    if (n == 0 || power == 0)
+        return 0;
     return 2 * (re * re + im * im) / (double(n) * power);
 }
 
@@ -41,15 +42,16 @@ std::vector<size_t> frame_offsets(const std::vector<uint8_t> &b)
     std::vector<size_t> offs;
     size_t i = 0;
     mpa_header h;
-    while (i + 4 <= b.size() &&
-           mpa_parse_header(uint32_t(b[i]) << 24 | b[i + 1] << 16 | b[i + 2] << 8 | b[i + 3], &h) == 0) {
+    while (i + 4 <= b.size()
+           && mpa_parse_header(uint32_t(b[i]) << 24 | b[i + 1] << 16 | b[i + 2] << 8 | b[i + 3], &h) == 0) {
         offs.push_back(i);
         i += size_t(h.frame_bytes);
     }
     return offs;
 }
 
-struct FixtureCase {
+struct FixtureCase
+{
     const char *file;
     int level, layer, channels, frequency, samples;
 };
@@ -57,12 +59,9 @@ struct FixtureCase {
 TEST(MpaDecoder, DecodesEachFormatToTheEncodedTone)
 {
     const FixtureCase cases[] = {
-        {"l3_stereo_44k.mp3", 1, 3, 2, 44100, 1152},
-        {"l3_joint_44k.mp3", 1, 3, 2, 44100, 1152},
-        {"l3_mpeg2_mono_22k.mp3", 2, 3, 1, 22050, 576},
-        {"l3_mpeg25_mono_8k.mp3", 0, 3, 1, 8000, 576},
-        {"l2_stereo_48k.mp2", 1, 2, 2, 48000, 1152},
-        {"l2_mpeg2_mono_24k.mp2", 2, 2, 1, 24000, 1152},
+        {"l3_stereo_44k.mp3", 1, 3, 2, 44100, 1152},    {"l3_joint_44k.mp3", 1, 3, 2, 44100, 1152},
+        {"l3_mpeg2_mono_22k.mp3", 2, 3, 1, 22050, 576}, {"l3_mpeg25_mono_8k.mp3", 0, 3, 1, 8000, 576},
+        {"l2_stereo_48k.mp2", 1, 2, 2, 48000, 1152},    {"l2_mpeg2_mono_24k.mp2", 2, 2, 1, 24000, 1152},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
@@ -90,7 +89,8 @@ TEST(MpaDecoder, DecodesEachFormatToTheEncodedTone)
     }
 }
 
-struct HeaderCase {
+struct HeaderCase
+{
     uint32_t word;
     int valid;
     int frame_bytes = 0, samples = 0, side_info = 0, frequency = 0, bitrate = 0;
@@ -99,28 +99,28 @@ struct HeaderCase {
 TEST(MpaDecoder, HeaderRules)
 {
     const HeaderCase cases[] = {
-        {0xFFFB9000, 1, 417, 1152, 32, 44100, 128},  // MPEG-1 Layer III 128k stereo
-        {0xFFFB9200, 1, 418, 1152, 32, 44100, 128},  // with padding at 44.1 kHz
-        {0xFFFB94C0, 1, 384, 1152, 17, 48000, 128},  // 48 kHz mono
-        {0xFFFB9600, 0},                             // padding at 48 kHz: rejected
-        {0xFFFB9A00, 0},                             // padding at 32 kHz: rejected
-        {0xFFFB0000, 0},                             // free format
-        {0xFFFBF000, 0},                             // bitrate index 15
-        {0xFFF99000, 0},                             // layer bits 0
-        {0xFFFB9C00, 0},                             // sampling index 3
-        {0xFFEB9000, 0},                             // reserved version
-        {0xFFC09000, 0},                             // no sync
-        {0xFFE35000, 1, 261, 576, 17, 11025, 40},    // MPEG-2.5 Layer III
-        {0xFFE55000, 0},                             // MPEG-2.5 Layer II
-        {0xFFF330C0, 1, 78, 576, 9, 22050, 24},      // MPEG-2 Layer III mono
-        {0xFFF530C0, 1, 156, 1152, 0, 22050, 24},    // MPEG-2 Layer II mono
-        {0xFFFD1000, 0},                             // MPEG-1 Layer II 32k stereo
-        {0xFFFD10C0, 1, 104, 1152, 0, 44100, 32},    // ... valid in single channel
-        {0xFFFDB000, 1, 731, 1152, 0, 44100, 224},   // 224k stereo
-        {0xFFFDB0C0, 0},                             // 224k single channel
-        {0xFFFF1000, 1, 32, 384, 0, 44100, 32},      // Layer I
-        {0xFFFF1200, 1, 36, 384, 0, 44100, 32},      // Layer I padding: one 4-byte slot
-        {0xFFFA9000, 1, 417, 1152, 34, 44100, 128},  // with CRC: side info + 2
+        {0xFFFB9000, 1, 417, 1152, 32, 44100, 128}, // MPEG-1 Layer III 128k stereo
+        {0xFFFB9200, 1, 418, 1152, 32, 44100, 128}, // with padding at 44.1 kHz
+        {0xFFFB94C0, 1, 384, 1152, 17, 48000, 128}, // 48 kHz mono
+        {0xFFFB9600, 0},                            // padding at 48 kHz: rejected
+        {0xFFFB9A00, 0},                            // padding at 32 kHz: rejected
+        {0xFFFB0000, 0},                            // free format
+        {0xFFFBF000, 0},                            // bitrate index 15
+        {0xFFF99000, 0},                            // layer bits 0
+        {0xFFFB9C00, 0},                            // sampling index 3
+        {0xFFEB9000, 0},                            // reserved version
+        {0xFFC09000, 0},                            // no sync
+        {0xFFE35000, 1, 261, 576, 17, 11025, 40},   // MPEG-2.5 Layer III
+        {0xFFE55000, 0},                            // MPEG-2.5 Layer II
+        {0xFFF330C0, 1, 78, 576, 9, 22050, 24},     // MPEG-2 Layer III mono
+        {0xFFF530C0, 1, 156, 1152, 0, 22050, 24},   // MPEG-2 Layer II mono
+        {0xFFFD1000, 0},                            // MPEG-1 Layer II 32k stereo
+        {0xFFFD10C0, 1, 104, 1152, 0, 44100, 32},   // ... valid in single channel
+        {0xFFFDB000, 1, 731, 1152, 0, 44100, 224},  // 224k stereo
+        {0xFFFDB0C0, 0},                            // 224k single channel
+        {0xFFFF1000, 1, 32, 384, 0, 44100, 32},     // Layer I
+        {0xFFFF1200, 1, 36, 384, 0, 44100, 32},     // Layer I padding: one 4-byte slot
+        {0xFFFA9000, 1, 417, 1152, 34, 44100, 128}, // with CRC: side info + 2
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.word);
@@ -128,7 +128,8 @@ TEST(MpaDecoder, HeaderRules)
         int rc = mpa_parse_header(c.word, &h);
         ASSERT_EQ(rc, c.valid ? 0 : -1);
         EXPECT_EQ(mpa_parse_header(c.word, nullptr), rc);
-        if (!c.valid) continue;
+        if (!c.valid)
+            continue;
         EXPECT_EQ(h.frame_bytes, c.frame_bytes);
         EXPECT_EQ(h.samples, c.samples);
         EXPECT_EQ(h.side_info_bytes, c.side_info);
@@ -175,7 +176,8 @@ std::vector<uint8_t> two_frames(uint32_t header, std::vector<uint8_t> body_start
     mpa_header h;
     EXPECT_EQ(mpa_parse_header(header, &h), 0);
     std::vector<uint8_t> frame(size_t(h.frame_bytes), 0);
-    for (int k = 0; k < 4; k++) frame[size_t(k)] = uint8_t(header >> (24 - 8 * k));
+    for (int k = 0; k < 4; k++)
+        frame[size_t(k)] = uint8_t(header >> (24 - 8 * k));
     std::copy(body_start.begin(), body_start.end(), frame.begin() + 4);
     std::vector<uint8_t> out(frame);
     out.insert(out.end(), frame.begin(), frame.end());
@@ -184,7 +186,8 @@ std::vector<uint8_t> two_frames(uint32_t header, std::vector<uint8_t> body_start
 
 TEST(MpaDecoder, ImpossibleValuesDropTheFrame)
 {
-    struct {
+    struct
+    {
         const char *what;
         uint32_t header;
         std::vector<uint8_t> body;
@@ -215,7 +218,8 @@ std::vector<uint8_t> patch_headers(std::vector<uint8_t> bytes, uint32_t clear, u
     for (size_t off : frame_offsets(bytes)) {
         uint32_t w = uint32_t(bytes[off]) << 24 | bytes[off + 1] << 16 | bytes[off + 2] << 8 | bytes[off + 3];
         w = (w & ~clear) | set;
-        for (int k = 0; k < 4; k++) bytes[off + k] = uint8_t(w >> (24 - 8 * k));
+        for (int k = 0; k < 4; k++)
+            bytes[off + k] = uint8_t(w >> (24 - 8 * k));
     }
     return bytes;
 }
@@ -223,7 +227,8 @@ std::vector<uint8_t> patch_headers(std::vector<uint8_t> bytes, uint32_t clear, u
 TEST(MpaDecoder, RejectedHeadersNeverPlay)
 {
     auto bytes = fixture("l2_stereo_48k.mp2");
-    struct {
+    struct
+    {
         const char *what;
         uint32_t clear, set;
     } cases[] = {
@@ -234,7 +239,8 @@ TEST(MpaDecoder, RejectedHeadersNeverPlay)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         DecodeResult r = decode_all(patch_headers(bytes, c.clear, c.set));
-        for (size_t i = 0; i + 1 < r.frame_results.size(); i++) EXPECT_LT(r.frame_results[i], 0);
+        for (size_t i = 0; i + 1 < r.frame_results.size(); i++)
+            EXPECT_LT(r.frame_results[i], 0);
         EXPECT_EQ(r.frames, 0);
         EXPECT_EQ(r.end_code, SV_ERR_END_OF_STREAM);
     }
@@ -248,8 +254,9 @@ TEST(MpaDecoder, ResynchronisesAfterGarbageBetweenFrames)
         auto offs = frame_offsets(bytes);
         ASSERT_GE(offs.size(), 8u);
         std::vector<uint8_t> dirty(bytes.begin(), bytes.begin() + long(offs[5]));
-        for (int i = 0; i < 300; i++) dirty.push_back(uint8_t(i * 37 % 251)); // no sync pattern
-        dirty.push_back(0xFF); // a lone sync byte
+        for (int i = 0; i < 300; i++)
+            dirty.push_back(uint8_t(i * 37 % 251)); // no sync pattern
+        dirty.push_back(0xFF);                      // a lone sync byte
         dirty.insert(dirty.end(), bytes.begin() + long(offs[5]), bytes.end());
         DecodeResult clean = decode_all(bytes), r = decode_all(dirty);
         EXPECT_EQ(r.dropped, 0);
@@ -286,11 +293,13 @@ TEST(MpaDecoder, SilenceUntilTheReservoirHoldsTheMainData)
     ASSERT_GE(r.frames, 2);
     EXPECT_GE(r.silent, 1);
     size_t fv = 1152 * 2;
-    for (size_t i = 0; i < fv * size_t(r.silent); i++) ASSERT_EQ(r.pcm[i], 0);
+    for (size_t i = 0; i < fv * size_t(r.silent); i++)
+        ASSERT_EQ(r.pcm[i], 0);
     EXPECT_EQ(r.frames, int(offs.size()) - 6);
     // once filled, the output is sound again (not silence)
     bool any = false;
-    for (size_t i = fv * size_t(r.silent); i < r.pcm.size(); i++) any |= r.pcm[i] != 0;
+    for (size_t i = fv * size_t(r.silent); i < r.pcm.size(); i++)
+        any |= r.pcm[i] != 0;
     EXPECT_TRUE(any);
 }
 
@@ -305,7 +314,8 @@ TEST(MpaDecoder, ResetClearsAllState)
         mpa_memory_input in{bytes.data(), bytes.size(), 0};
         int n;
         while ((n = mpa_decode_frame(d, mpa_memory_read, &in, pcm, &info)) != SV_ERR_END_OF_STREAM)
-            if (n > 0) out->insert(out->end(), pcm, pcm + n * info.out_channels);
+            if (n > 0)
+                out->insert(out->end(), pcm, pcm + n * info.out_channels);
         mpa_reset(d);
     }
     EXPECT_FALSE(first.empty());
@@ -349,12 +359,13 @@ TEST(MpaDecoder, ChannelSelection)
 
 TEST(MpaDecoder, Downsampling)
 {
-    struct {
+    struct
+    {
         const char *file;
         int setting, frequency, samples;
     } cases[] = {
-        {"l2_stereo_48k.mp2", 1, 24000, 576},      {"l2_stereo_48k.mp2", 2, 12000, 288},
-        {"l3_mpeg2_mono_22k.mp3", 1, 22050, 576},  {"l3_mpeg2_mono_22k.mp3", 2, 11025, 288},
+        {"l2_stereo_48k.mp2", 1, 24000, 576},     {"l2_stereo_48k.mp2", 2, 12000, 288},
+        {"l3_mpeg2_mono_22k.mp3", 1, 22050, 576}, {"l3_mpeg2_mono_22k.mp3", 2, 11025, 288},
         {"l3_mpeg25_mono_8k.mp3", 2, 8000, 576},
     };
     for (const auto &c : cases) {
@@ -372,9 +383,11 @@ TEST(MpaDecoder, EqualiserSetGetRemoveAndGain)
     signed char values[64], back[64];
     memset(back, 55, sizeof back);
     EXPECT_EQ(mpa_get_equalizer(d, back), -1);
-    for (signed char v : back) EXPECT_EQ(v, 0);
+    for (signed char v : back)
+        EXPECT_EQ(v, 0);
     const signed char probe[] = {-128, -64, -32, -1, 0, 1, 31, 64, 127};
-    for (int i = 0; i < 64; i++) values[i] = probe[i % 9];
+    for (int i = 0; i < 64; i++)
+        values[i] = probe[i % 9];
     ASSERT_EQ(mpa_set_equalizer(d, values), 0);
     ASSERT_EQ(mpa_get_equalizer(d, back), 0);
     EXPECT_EQ(0, memcmp(values, back, 64));
@@ -392,9 +405,11 @@ TEST(MpaDecoder, EqualiserSetGetRemoveAndGain)
     std::vector<int16_t> eq;
     int n;
     while ((n = mpa_decode_frame(d, mpa_memory_read, &in, pcm, &info)) != SV_ERR_END_OF_STREAM)
-        if (n > 0) eq.insert(eq.end(), pcm, pcm + n * info.out_channels);
+        if (n > 0)
+            eq.insert(eq.end(), pcm, pcm + n * info.out_channels);
     ASSERT_EQ(eq.size(), plain.pcm.size());
-    for (size_t i = 0; i < eq.size(); i++) ASSERT_NEAR(eq[i], plain.pcm[i] / 2.0, 1.5) << i;
+    for (size_t i = 0; i < eq.size(); i++)
+        ASSERT_NEAR(eq[i], plain.pcm[i] / 2.0, 1.5) << i;
     mpa_free(d);
 }
 
@@ -402,10 +417,11 @@ TEST(MpaDecoder, ArbitraryBytesNeverCrashOrHang)
 {
     std::mt19937 rng(12345);
     std::vector<std::vector<uint8_t>> inputs;
-    inputs.push_back(std::vector<uint8_t>(5000, 0xFF));  // sync bits everywhere
+    inputs.push_back(std::vector<uint8_t>(5000, 0xFF)); // sync bits everywhere
     for (int i = 0; i < 20; i++) {
         std::vector<uint8_t> b(3000);
-        for (auto &x : b) x = uint8_t(rng());
+        for (auto &x : b)
+            x = uint8_t(rng());
         inputs.push_back(b);
     }
     // valid streams with bit flips: every header parses, the frame contents are damaged
@@ -413,7 +429,8 @@ TEST(MpaDecoder, ArbitraryBytesNeverCrashOrHang)
         auto base = fixture(name);
         for (int i = 0; i < 30; i++) {
             auto b = base;
-            for (int k = 0; k < 40; k++) b[rng() % b.size()] ^= uint8_t(1u << (rng() % 8));
+            for (int k = 0; k < 40; k++)
+                b[rng() % b.size()] ^= uint8_t(1u << (rng() % 8));
             inputs.push_back(b);
         }
     }
@@ -423,7 +440,7 @@ TEST(MpaDecoder, ArbitraryBytesNeverCrashOrHang)
     }
 }
 
-}  // namespace
+} // namespace
 
 #include "sonvox/modules/codec_mpeg/mpa_internal.h"
 
@@ -437,14 +454,16 @@ TEST(MpaDecoder, FastDctMatchesTheDefinition)
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     for (int trial = 0; trial < 50; trial++) {
         float in[32], out[32];
-        for (float &x : in) x = u(rng);
+        for (float &x : in)
+            x = u(rng);
         mpa_dct32(t, in, out);
         for (int j = 0; j < 32; j++) {
             double ref = 0;
-            for (int k = 0; k < 32; k++) ref += in[k] * std::cos(j * (2 * k + 1) * M_PI / 64);
+            for (int k = 0; k < 32; k++)
+                ref += in[k] * std::cos(j * (2 * k + 1) * M_PI / 64);
             ASSERT_NEAR(out[j], ref, 1e-4) << j;
         }
     }
 }
 
-}  // namespace
+} // namespace

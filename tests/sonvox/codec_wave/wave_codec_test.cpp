@@ -17,31 +17,37 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put16(Bytes &b, unsigned v) {
+void put16(Bytes &b, unsigned v)
+{
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
 }
-void put32(Bytes &b, uint32_t v) {
+void put32(Bytes &b, uint32_t v)
+{
     put16(b, v & 0xFFFF);
     put16(b, v >> 16);
 }
-void put_chunk(Bytes &b, const char *id, const Bytes &body, uint32_t declared) {
+void put_chunk(Bytes &b, const char *id, const Bytes &body, uint32_t declared)
+{
     b.insert(b.end(), id, id + 4);
     put32(b, declared);
     b.insert(b.end(), body.begin(), body.end());
-    if (body.size() & 1) b.push_back(0);
+    if (body.size() & 1)
+        b.push_back(0);
 }
 
-struct Format {
+struct Format
+{
     unsigned tag = 1, channels = 2, rate = 44100, bits = 16;
-    unsigned fmt_extra = 0;  // bytes after the 16 standard ones (cbSize and beyond)
-    int64_t byte_rate = -1;  // -1: rate x block align
+    unsigned fmt_extra = 0; // bytes after the 16 standard ones (cbSize and beyond)
+    int64_t byte_rate = -1; // -1: rate x block align
 };
 
 // A RIFF/WAVE file: "fmt ", optional chunks, "data" (size as declared, 0xFFFFFFFF = the
 // real size), optional trailing chunks.
 Bytes make_wav(const Format &f, const Bytes &data, const std::vector<std::pair<std::string, Bytes>> &before = {},
-               const std::vector<std::pair<std::string, Bytes>> &after = {}, int64_t declared_data = -1) {
+               const std::vector<std::pair<std::string, Bytes>> &after = {}, int64_t declared_data = -1)
+{
     Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
     Bytes fmt;
     unsigned align = f.channels * f.bits / 8;
@@ -53,22 +59,28 @@ Bytes make_wav(const Format &f, const Bytes &data, const std::vector<std::pair<s
     put16(fmt, f.bits);
     fmt.resize(16 + f.fmt_extra, 0);
     put_chunk(b, "fmt ", fmt, static_cast<uint32_t>(fmt.size()));
-    for (auto &[id, body] : before) put_chunk(b, id.c_str(), body, static_cast<uint32_t>(body.size()));
-    put_chunk(b, "data", data, declared_data < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(declared_data));
-    for (auto &[id, body] : after) put_chunk(b, id.c_str(), body, static_cast<uint32_t>(body.size()));
+    for (auto &[id, body] : before)
+        put_chunk(b, id.c_str(), body, static_cast<uint32_t>(body.size()));
+    put_chunk(b, "data", data,
+              declared_data < 0 ? static_cast<uint32_t>(data.size()) : static_cast<uint32_t>(declared_data));
+    for (auto &[id, body] : after)
+        put_chunk(b, id.c_str(), body, static_cast<uint32_t>(body.size()));
     uint32_t riff = static_cast<uint32_t>(b.size() - 8);
     std::memcpy(b.data() + 4, &riff, 4);
     return b;
 }
 
-Bytes ramp(size_t n) {
+Bytes ramp(size_t n)
+{
     Bytes d(n);
-    for (size_t i = 0; i < n; ++i) d[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (size_t i = 0; i < n; ++i)
+        d[i] = static_cast<uint8_t>(i * 7 + 3);
     return d;
 }
 
 // One codec instance over one input, opened the way the engine opens a stream.
-struct Wave {
+struct Wave
+{
     sv_codec_module m{};
     MemoryInput in;
     void *codec = nullptr;
@@ -76,17 +88,22 @@ struct Wave {
     std::vector<uint8_t> buffer = std::vector<uint8_t>(WAVE_MAX_BLOCK_BYTES);
     sv_output_block block{};
 
-    explicit Wave(Bytes bytes) : in(std::move(bytes)) {
+    explicit Wave(Bytes bytes)
+        : in(std::move(bytes))
+    {
         EXPECT_EQ(sv_wave_codec_register(&m), 0);
         EXPECT_EQ(m.create(&codec, "audio/unknown", "x.wav", nullptr, &in.decoder), 0);
     }
     ~Wave() { m.destroy(codec); }
-    int open() {
+    int open()
+    {
         int r = m.input_changed(codec, "audio/unknown", "x.wav");
-        if (r == 0) r = m.start_stream(codec, &info);
+        if (r == 0)
+            r = m.start_stream(codec, &info);
         return r;
     }
-    int decode() {
+    int decode()
+    {
         block = sv_output_block{};
         block.samples = buffer.data();
         block.capacity = static_cast<int>(buffer.size());
@@ -94,11 +111,13 @@ struct Wave {
     }
     const int16_t *pcm() const { return reinterpret_cast<const int16_t *>(buffer.data()); }
     // Decodes to the end; returns every sample and the block sizes (samples per channel).
-    std::vector<int16_t> drain(std::vector<int> *sizes = nullptr) {
+    std::vector<int16_t> drain(std::vector<int> *sizes = nullptr)
+    {
         std::vector<int16_t> all;
         int r;
         while ((r = decode()) == 0) {
-            if (sizes) sizes->push_back(block.samples_per_channel);
+            if (sizes)
+                sizes->push_back(block.samples_per_channel);
             all.insert(all.end(), pcm(), pcm() + block.samples_per_channel * block.channels);
         }
         EXPECT_EQ(r, SV_ERR_END_OF_STREAM);
@@ -106,29 +125,35 @@ struct Wave {
     }
 };
 
-std::vector<int16_t> le_samples(const Bytes &d) {
+std::vector<int16_t> le_samples(const Bytes &d)
+{
     std::vector<int16_t> s;
-    for (size_t i = 0; i + 1 < d.size(); i += 2) s.push_back(static_cast<int16_t>(d[i] | (d[i + 1] << 8)));
+    for (size_t i = 0; i + 1 < d.size(); i += 2)
+        s.push_back(static_cast<int16_t>(d[i] | (d[i + 1] << 8)));
     return s;
 }
 
-TEST(WaveCodec, ProbeAcceptsWaveTypesAndWavNamesOfUnknownStreams) {
+TEST(WaveCodec, ProbeAcceptsWaveTypesAndWavNamesOfUnknownStreams)
+{
     sv_codec_module m{};
     ASSERT_EQ(sv_wave_codec_register(&m), 0);
     EXPECT_EQ(m.version, SV_MODULE_INTERFACE_VERSION);
-    struct Case {
+    struct Case
+    {
         const char *type, *name;
         int result;
     } cases[] = {
-        {"audio/wave", "a.mp3", 0},     {"audio/x-wav", "", 0},         {"audio/x-wave", "noext", 0},
-        {"audio/unknown", "a.wav", 0},  {"audio", "dir.x/a.wav", 0},    {"unknown", "a.b.wav", 0},
-        {"audio/unknown", "a.WAV", -1}, {"audio/unknown", "a.wave", -1}, {"audio/unknown", "wav", -1},
-        {"audio/unknown", "a.wav.mp3", -1}, {"audio/mpeg", "a.wav", -1}, {"audio/wav", "a.wav", -1},
+        {"audio/wave", "a.mp3", 0},         {"audio/x-wav", "", 0},          {"audio/x-wave", "noext", 0},
+        {"audio/unknown", "a.wav", 0},      {"audio", "dir.x/a.wav", 0},     {"unknown", "a.b.wav", 0},
+        {"audio/unknown", "a.WAV", -1},     {"audio/unknown", "a.wave", -1}, {"audio/unknown", "wav", -1},
+        {"audio/unknown", "a.wav.mp3", -1}, {"audio/mpeg", "a.wav", -1},     {"audio/wav", "a.wav", -1},
     };
-    for (const Case &c : cases) EXPECT_EQ(m.probe(c.type, c.name), c.result) << c.type << " " << c.name;
+    for (const Case &c : cases)
+        EXPECT_EQ(m.probe(c.type, c.name), c.result) << c.type << " " << c.name;
 }
 
-TEST(WaveCodec, InfoNamesTheCodecAndItsOneDevice) {
+TEST(WaveCodec, InfoNamesTheCodecAndItsOneDevice)
+{
     sv_codec_module m{};
     ASSERT_EQ(sv_wave_codec_register(&m), 0);
     sv_module_info info{};
@@ -149,11 +174,12 @@ TEST(WaveCodec, InfoNamesTheCodecAndItsOneDevice) {
     EXPECT_EQ(info.flags, 0);
 }
 
-TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
+TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat)
+{
     const Bytes pcm = ramp(64);
     Format stereo16;
     Format ext = stereo16;
-    ext.fmt_extra = 24;  // WAVE_FORMAT_EXTENSIBLE layout: the rest of "fmt " is skipped
+    ext.fmt_extra = 24; // WAVE_FORMAT_EXTENSIBLE layout: the rest of "fmt " is skipped
     ext.tag = 0xFFFE;
     Format cb = stereo16;
     cb.fmt_extra = 2;
@@ -164,7 +190,7 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
     b24.bits = 24;
     Format none = stereo16;
     none.channels = 0;
-    Format absurd = stereo16;  // 2^30 Hz once made the derived byte rate wrap to 0
+    Format absurd = stereo16; // 2^30 Hz once made the derived byte rate wrap to 0
     absurd.rate = 0x40000000;
     absurd.byte_rate = 0;
 
@@ -178,9 +204,10 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
     Bytes truncated = make_wav(stereo16, pcm);
     truncated.resize(30);
     Bytes no_data = make_wav(stereo16, pcm);
-    no_data.resize(36);  // RIFF header and "fmt " only
+    no_data.resize(36); // RIFF header and "fmt " only
 
-    struct Case {
+    struct Case
+    {
         const char *what;
         Bytes file;
         int result;
@@ -191,7 +218,8 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
         {"odd-sized chunk before data is padded", make_wav(stereo16, pcm, {{"LIST", Bytes(7, 'x')}}), 0},
         {"data starting at byte 8190", make_wav(stereo16, pcm, {{"junk", filler_ok}}), 0},
         {"data starting at byte 8192", make_wav(stereo16, pcm, {{"junk", filler_over}}), SV_ERR_UNSUPPORTED_FORMAT},
-        {"chunk reaching beyond byte 8191", make_wav(stereo16, pcm, {{"junk", Bytes(9000)}}), SV_ERR_UNSUPPORTED_FORMAT},
+        {"chunk reaching beyond byte 8191", make_wav(stereo16, pcm, {{"junk", Bytes(9000)}}),
+         SV_ERR_UNSUPPORTED_FORMAT},
         {"not RIFF", not_riff, SV_ERR_UNSUPPORTED_FORMAT},
         {"not WAVE", bad_magic, SV_ERR_UNSUPPORTED_FORMAT},
         {"no format chunk", data_only, SV_ERR_UNSUPPORTED_FORMAT},
@@ -215,7 +243,8 @@ TEST(WaveCodec, HeaderParsingAcceptsOrRejectsWithUnsupportedFormat) {
     }
 }
 
-TEST(WaveCodec, HeaderReadRetriesTimeoutsAHundredTimes) {
+TEST(WaveCodec, HeaderReadRetriesTimeoutsAHundredTimes)
+{
     Bytes file = make_wav(Format{}, ramp(16));
     Wave patient(file);
     patient.in.timeouts = 100;
@@ -225,16 +254,18 @@ TEST(WaveCodec, HeaderReadRetriesTimeoutsAHundredTimes) {
     EXPECT_EQ(gives_up.open(), SV_ERR_UNSUPPORTED_FORMAT);
 }
 
-TEST(WaveCodec, StartStreamReportsTheFormat) {
-    struct Case {
+TEST(WaveCodec, StartStreamReportsTheFormat)
+{
+    struct Case
+    {
         Format f;
         size_t data_bytes;
         int duration_ms, bitrate;
     } cases[] = {
-        {{1, 2, 44100, 16, 0}, 176400 * 3 + 1000, 3000, 1411},  // whole seconds only
+        {{1, 2, 44100, 16, 0}, 176400 * 3 + 1000, 3000, 1411}, // whole seconds only
         {{1, 1, 11025, 8, 0}, 11025 / 2, 0, 88},
         {{1, 1, 8000, 16, 0}, 16000 * 2, 2000, 128},
-        {{1, 1, 8000, 16, 0, 0}, 16000 * 2, 2000, 128},  // missing byte rate is derived
+        {{1, 1, 8000, 16, 0, 0}, 16000 * 2, 2000, 128}, // missing byte rate is derived
     };
     for (const Case &c : cases) {
         Wave w(make_wav(c.f, Bytes(c.data_bytes)));
@@ -248,8 +279,10 @@ TEST(WaveCodec, StartStreamReportsTheFormat) {
     }
 }
 
-TEST(WaveCodec, BlockSizeFollowsRateAndSampleSize) {
-    struct Case {
+TEST(WaveCodec, BlockSizeFollowsRateAndSampleSize)
+{
+    struct Case
+    {
         unsigned rate, bits, channels;
         int samples_per_channel;
     } cases[] = {
@@ -268,7 +301,8 @@ TEST(WaveCodec, BlockSizeFollowsRateAndSampleSize) {
     }
 }
 
-TEST(WaveCodec, EightBitFileDecodesInFullBlocksThenItsTrueRemainder) {
+TEST(WaveCodec, EightBitFileDecodesInFullBlocksThenItsTrueRemainder)
+{
     std::ifstream f(std::string(CODEC_FIXTURES_DIR) + "/tone_8bit_11025.wav", std::ios::binary);
     Bytes file((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     ASSERT_EQ(file.size(), 1148u);
@@ -286,7 +320,8 @@ TEST(WaveCodec, EightBitFileDecodesInFullBlocksThenItsTrueRemainder) {
     }
 }
 
-TEST(WaveCodec, DecodingStopsAtTheEndOfTheDataChunk) {
+TEST(WaveCodec, DecodingStopsAtTheEndOfTheDataChunk)
+{
     // Trailing chunks are not sound; an odd byte of 16-bit data is not a sample.
     Bytes data = ramp(5001);
     for (bool short_reads : {false, true}) {
@@ -298,7 +333,8 @@ TEST(WaveCodec, DecodingStopsAtTheEndOfTheDataChunk) {
     }
 }
 
-TEST(WaveCodec, UnfinishedHeaderPlaysToTheEndOfInput) {
+TEST(WaveCodec, UnfinishedHeaderPlaysToTheEndOfInput)
+{
     // Writers that never finish the header leave the data size at 0 or 0xFFFFFFFF.
     Bytes data = ramp(3000);
     for (int64_t declared : {int64_t{0}, int64_t{0xFFFFFFFF}}) {
@@ -312,7 +348,8 @@ TEST(WaveCodec, UnfinishedHeaderPlaysToTheEndOfInput) {
     EXPECT_EQ(cut.drain(), le_samples(data));
 }
 
-TEST(WaveCodec, SeeksLandOnSampleFrames) {
+TEST(WaveCodec, SeeksLandOnSampleFrames)
+{
     Bytes data = ramp(8000);
     Bytes file = make_wav(Format{1, 2, 44100, 16, 0}, data);
     const int64_t data_at = 44;
@@ -329,7 +366,8 @@ TEST(WaveCodec, SeeksLandOnSampleFrames) {
     EXPECT_EQ(w.in.pos, data_at + 4096);
 }
 
-TEST(WaveCodec, KeepsItsOneSetting) {
+TEST(WaveCodec, KeepsItsOneSetting)
+{
     Wave w(make_wav(Format{}, ramp(8)));
     sv_codec_settings s{};
     s.setting1 = 3;
@@ -341,4 +379,4 @@ TEST(WaveCodec, KeepsItsOneSetting) {
     EXPECT_EQ(back.setting2, 0);
 }
 
-}  // namespace
+} // namespace

@@ -13,15 +13,17 @@
 #include "test_modules.h"
 
 // A copied notification (strings kept).
-struct Note {
+struct Note
+{
     int code = 0;
     int n[6] = {};
     std::string s[2];
     std::vector<unsigned char> data;
-    std::vector<std::string> props;  // "name=value"
+    std::vector<std::string> props; // "name=value"
 };
 
-class Client {
+class Client
+{
 public:
     explicit Client(const sv_start_entry *list = nullptr)
     {
@@ -60,9 +62,11 @@ public:
     int answer(int command, int timeout_ms = 3000)
     {
         Note n;
-        if (!wait_for([command](const Note &x) {
-                return (x.code == SV_NOTE_ACK || x.code == SV_NOTE_NACK) && x.n[0] == command;
-            }, timeout_ms, &n))
+        if (!wait_for(
+                [command](const Note &x) {
+                    return (x.code == SV_NOTE_ACK || x.code == SV_NOTE_NACK) && x.n[0] == command;
+                },
+                timeout_ms, &n))
             return 1;
         return n.code == SV_NOTE_ACK ? 0 : n.n[1];
     }
@@ -100,8 +104,8 @@ public:
                              static_cast<const unsigned char *>(n.data) + n.size);
         for (int i = 0; i < n.property_count; ++i) {
             const sv_message_property &p = n.properties[i];
-            note.props.push_back(std::string(p.name) + "=" +
-                                 (p.type == SV_PROP_STRING ? std::string(p.text) : std::to_string(p.value)));
+            note.props.push_back(std::string(p.name) + "="
+                                 + (p.type == SV_PROP_STRING ? std::string(p.text) : std::to_string(p.value)));
         }
         return note;
     }

@@ -19,8 +19,9 @@ TEST(Engine, StartsReadyAnswersPingAndStops)
 
     // The wake-up function hears of every queued notification.
     static std::atomic<int> wakeups{0};
-    wakeups = 0;  // the counter outlives one run of the test (--gtest_repeat)
-    sv_client_set_wakeup(c.engine, [](void *) { ++wakeups; }, nullptr);
+    wakeups = 0; // the counter outlives one run of the test (--gtest_repeat)
+    sv_client_set_wakeup(
+        c.engine, [](void *) { ++wakeups; }, nullptr);
 
     // A long string arrives cut to what the receive buffer holds.
     const std::string long_text(9000, 'x');
@@ -29,14 +30,14 @@ TEST(Engine, StartsReadyAnswersPingAndStops)
     ASSERT_TRUE(c.wait_code(SV_NOTE_PONG, 3000, &pong));
     EXPECT_EQ(pong.s[0], std::string(8191, 'x'));
     EXPECT_EQ(c.answer(SV_CMD_PING), 0);
-    sv_engine_sync(c.engine, 3000);  // the player has left the ping's handling
-    EXPECT_EQ(wakeups.load(), 2);    // pong and ack
+    sv_engine_sync(c.engine, 3000); // the player has left the ping's handling
+    EXPECT_EQ(wakeups.load(), 2);   // pong and ack
     sv_client_set_wakeup(c.engine, nullptr, nullptr);
 
     EXPECT_EQ(sv_engine_stop(c.engine), SV_OK);
     EXPECT_TRUE(c.wait_code(SV_NOTE_EXITED));
     EXPECT_EQ(sv_send_none(c.engine, SV_CMD_PLAY), SV_ERR_INTERNAL);
-    EXPECT_EQ(sv_engine_stop(c.engine), SV_OK);  // twice is harmless
+    EXPECT_EQ(sv_engine_stop(c.engine), SV_OK); // twice is harmless
 }
 
 TEST(Engine, RejectsCodesWithoutShapeAndWrongHelpers)
@@ -45,8 +46,8 @@ TEST(Engine, RejectsCodesWithoutShapeAndWrongHelpers)
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
     for (int code : {0, 53, 55, 68, 97, 99, 160})
         EXPECT_EQ(sv_send_none(c.engine, code), SV_ERR_INVALID_MESSAGE) << code;
-    EXPECT_EQ(sv_send_int(c.engine, SV_CMD_PING, 1), SV_ERR_INVALID_MESSAGE);     // ping carries a string
-    EXPECT_EQ(sv_send_string(c.engine, SV_CMD_PLAY, "x"), SV_ERR_INVALID_MESSAGE);  // play carries nothing
+    EXPECT_EQ(sv_send_int(c.engine, SV_CMD_PING, 1), SV_ERR_INVALID_MESSAGE);      // ping carries a string
+    EXPECT_EQ(sv_send_string(c.engine, SV_CMD_PLAY, "x"), SV_ERR_INVALID_MESSAGE); // play carries nothing
     EXPECT_EQ(sv_send_none(nullptr, SV_CMD_PLAY), SV_ERR_INVALID_PARAMETERS);
     // Nothing was posted by the failed sends: the next answer is the sync's neighbour.
     sv_send_string(c.engine, SV_CMD_PING, "after");
@@ -69,14 +70,15 @@ TEST(Engine, FailingCommandsAreNackedAndLeaveTheStateAlone)
 {
     Client c;
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
-    const struct {
+    const struct
+    {
         int code;
         int expect;
     } cases[] = {
-        {SV_CMD_PLAY, SV_ERR_INVALID_PARAMETERS},  // never opened, no last name
+        {SV_CMD_PLAY, SV_ERR_INVALID_PARAMETERS}, // never opened, no last name
         {SV_CMD_STOP, SV_ERR_INTERNAL},
         {SV_CMD_PAUSE, SV_ERR_INTERNAL},
-        {SV_CMD_OUTPUT_MUTE, SV_ERR_INTERNAL},     // output not open
+        {SV_CMD_OUTPUT_MUTE, SV_ERR_INTERNAL}, // output not open
     };
     for (const auto &k : cases) {
         sv_send_none(c.engine, k.code);
@@ -88,7 +90,7 @@ TEST(Engine, FailingCommandsAreNackedAndLeaveTheStateAlone)
     EXPECT_EQ(c.answer(SV_CMD_SET_POSITION_RANGE), SV_ERR_INVALID_PARAMETERS);
     sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "nothing-takes-this");
     EXPECT_EQ(c.answer(SV_CMD_INPUT_OPEN), SV_ERR_UNSUPPORTED_INPUT);
-    sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:0");  // the input fails to open
+    sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:0"); // the input fails to open
     EXPECT_EQ(c.answer(SV_CMD_INPUT_OPEN), SV_ERR_NO_SUCH_FILE);
     c.drain();
     EXPECT_EQ(c.count(SV_NOTE_PLAYER_STATE), 0);
@@ -154,7 +156,7 @@ TEST(Engine, PauseResumeStopAndSeekFollowTheStateMachine)
 {
     Client c;
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
-    testmod::capture().write_delay_us = 2000;  // about 8 ms of audio per 2 ms
+    testmod::capture().write_delay_us = 2000; // about 8 ms of audio per 2 ms
     sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:100000");
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_TRUE(c.state_is(SV_STATE_PLAYING));
@@ -165,7 +167,7 @@ TEST(Engine, PauseResumeStopAndSeekFollowTheStateMachine)
     sv_engine_sync(c.engine, 3000);
     const int writes = testmod::capture().writes;
     usleep(20000);
-    EXPECT_EQ(testmod::capture().writes, writes);  // nothing is written while paused
+    EXPECT_EQ(testmod::capture().writes, writes); // nothing is written while paused
 
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_TRUE(c.state_is(SV_STATE_PLAYING));
@@ -189,7 +191,7 @@ TEST(Engine, PauseResumeStopAndSeekFollowTheStateMachine)
 
     // Playing on from the seek point: the first sample written is frame 50000.
     testmod::capture().reset();
-    testmod::capture().write_delay_us = 2000;  // keep the stream from ending before the pause
+    testmod::capture().write_delay_us = 2000; // keep the stream from ending before the pause
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_TRUE(c.state_is(SV_STATE_PLAYING));
     // The state report comes before the first decode cycle: wait for a block to be
@@ -238,7 +240,7 @@ TEST(Engine, InputAndOutputReopenWhilePlaying)
     sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:640");
     ASSERT_EQ(c.answer(SV_CMD_INPUT_OPEN), 0);
     ASSERT_TRUE(c.state_is(SV_STATE_END_OF_STREAM));
-    EXPECT_EQ(c.count(SV_NOTE_INPUT_STATE), 3);  // open, closed, open
+    EXPECT_EQ(c.count(SV_NOTE_INPUT_STATE), 3); // open, closed, open
 
     // The output re-opens under its new name; the same name changes nothing.
     sv_send_string(c.engine, SV_CMD_OUTPUT_OPEN, "second");
@@ -282,7 +284,7 @@ TEST(Engine, EnvironmentMaskAndSettingsRoundTrip)
     for (const Note &x : c.seen)
         EXPECT_FALSE(x.code == SV_NOTE_ACK && x.n[0] == SV_CMD_GET_PLAYER_MODE);
 
-    sv_send_bytes3(c.engine, SV_CMD_SET_OUTPUT_VOLUME, 30, 200, 70);  // 200: left alone
+    sv_send_bytes3(c.engine, SV_CMD_SET_OUTPUT_VOLUME, 30, 200, 70); // 200: left alone
     sv_send_none(c.engine, SV_CMD_GET_OUTPUT_VOLUME);
     ASSERT_TRUE(c.wait_code(SV_NOTE_OUTPUT_BALANCE, 3000, &n));
     EXPECT_EQ(n.n[0], 30);

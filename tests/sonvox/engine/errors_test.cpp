@@ -6,7 +6,8 @@
 
 TEST(ErrorText, NamesCodesAndFamilies)
 {
-    const struct {
+    const struct
+    {
         int code;
         const char *text;
     } cases[] = {
@@ -19,7 +20,7 @@ TEST(ErrorText, NamesCodesAndFamilies)
         {SV_ERR_NO_CODEC, "no codec found for this stream"},
         {SV_ERR_PROPERTY_TYPE, "invalid property or environment variable type"},
         {SV_ERR_NO_SUCH_INTERFACE, "no such interface"},
-        {-105, ""},   // unnamed code of a known family
+        {-105, ""}, // unnamed code of a known family
         {-515, ""},
         {-1099, ""},
         {0, ""},

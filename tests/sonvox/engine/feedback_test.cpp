@@ -23,11 +23,11 @@ TEST(FeedbackQueue, KeepsTimeOrderAndHandsOutOnlyTheFirstDueEvent)
     add(q, 300, 3);
     add(q, 100, 1);
     add(q, 200, 2);
-    add(q, 200, 22);  // equal times keep their arrival order
+    add(q, 200, 22); // equal times keep their arrival order
     EXPECT_EQ(q.take_due(50), nullptr);
     const FeedbackQueue::Event *e = q.take_due(250);
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->samples[0], 1);  // 1, 2 and 22 were due: only the first is handed out
+    EXPECT_EQ(e->samples[0], 1); // 1, 2 and 22 were due: only the first is handed out
     EXPECT_EQ(q.size(), 1u);
     e = q.take_due(1000);
     ASSERT_NE(e, nullptr);
@@ -40,7 +40,7 @@ TEST(FeedbackQueue, DiscardsTheEarliestBeyondTheCap)
     for (int i = 0; i < 201; ++i)
         EXPECT_EQ(add(q, 1000 + i, static_cast<signed char>(i)), 0);
     EXPECT_EQ(q.size(), 201u);
-    EXPECT_EQ(add(q, 5000, 99), 1);  // the 202nd pushes the earliest out
+    EXPECT_EQ(add(q, 5000, 99), 1); // the 202nd pushes the earliest out
     EXPECT_EQ(q.size(), 201u);
     EXPECT_EQ(q.earliest(), 1001);
 }
@@ -51,7 +51,7 @@ TEST(FeedbackQueue, PauseHoldsEventsAndResumeShiftsThemByThePause)
     add(q, 1000, 1);
     q.pause(900);
     EXPECT_EQ(q.take_due(5000), nullptr);
-    q.pause(950);  // a second pause keeps the first time
+    q.pause(950); // a second pause keeps the first time
     q.resume(1400);
     EXPECT_EQ(q.earliest(), 1500);
     EXPECT_EQ(q.take_due(1499), nullptr);
@@ -137,7 +137,7 @@ TEST(Feedback, EnvironmentCommandsAndFailedHandlerCreation)
     EXPECT_EQ(c.answer(SV_CMD_SELECT_FEEDBACK_NAME), -513);
     sv_send_string(c.engine, SV_CMD_UNSET_FEEDBACK_ENV, "TEST.REQUIRED");
     EXPECT_EQ(c.answer(SV_CMD_UNSET_FEEDBACK_ENV), 0);
-    sv_send_none(c.engine, SV_CMD_FEEDBACK_START);  // now it can be made
+    sv_send_none(c.engine, SV_CMD_FEEDBACK_START); // now it can be made
     EXPECT_EQ(c.answer(SV_CMD_FEEDBACK_START), 0);
     sv_send_none(c.engine, SV_CMD_QUERY_FEEDBACKS);
     ASSERT_TRUE(c.wait_code(SV_NOTE_FEEDBACK_MODULE_INFO, 3000, &n));
@@ -163,7 +163,7 @@ TEST(Feedback, PauseHoldsQueuedEventsForThePauseLength)
     Client c;
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
     testmod::capture().write_delay_us = 2000;
-    testmod::capture().latency_ms = 100;  // events become audible 100 ms after decoding
+    testmod::capture().latency_ms = 100; // events become audible 100 ms after decoding
     char name[64];
     sv_module_address_name(testmod::recording_feedback_register, name, sizeof name);
     sv_send_string(c.engine, SV_CMD_REGISTER_FEEDBACK, name);
@@ -182,7 +182,7 @@ TEST(Feedback, PauseHoldsQueuedEventsForThePauseLength)
     usleep(200000);
     {
         std::lock_guard<std::mutex> lock(testmod::feedback_log().mutex);
-        EXPECT_TRUE(testmod::feedback_log().events.empty());  // all held while paused
+        EXPECT_TRUE(testmod::feedback_log().events.empty()); // all held while paused
     }
     const long long resumed_at = monotonic_us();
     sv_send_none(c.engine, SV_CMD_PLAY);

@@ -12,7 +12,7 @@ TEST(Messages, BlocksAndPropertyListsTravelBigEndian)
 {
     const unsigned char data[3] = {1, 2, 3};
     sv_message m{};
-    m.code = SV_NOTE_DATA;  // byte, short, block
+    m.code = SV_NOTE_DATA; // byte, short, block
     m.n[0] = 7;
     m.n[1] = 0x1234;
     m.data = data;
@@ -27,9 +27,9 @@ TEST(Messages, BlocksAndPropertyListsTravelBigEndian)
     p.properties = props;
     p.property_count = 2;
     ASSERT_EQ(sv::encode_message(p, out), SV_OK);
-    EXPECT_EQ(out.bytes, (std::vector<uint8_t>{0, 0, 0, 2,                 // count
-                                               0, 0, 2, 'a', 'b', 0, 0, 2, 'x', 'y', 0,  // string item
-                                               1, 0, 1, 'n', 0, 0, 0, 1, 2}));        // integer item
+    EXPECT_EQ(out.bytes, (std::vector<uint8_t>{0, 0, 0, 2,                              // count
+                                               0, 0, 2, 'a', 'b', 0, 0, 2, 'x', 'y', 0, // string item
+                                               1, 0, 1, 'n', 0,   0, 0, 1, 2}));        // integer item
     sv::Receiver r;
     sv_message back{};
     ASSERT_EQ(r.decode(out, back), SV_OK);
@@ -42,14 +42,15 @@ TEST(Messages, BlocksAndPropertyListsTravelBigEndian)
 
 TEST(Messages, FieldsKeepTheirWidthAndOrder)
 {
-    const struct {
+    const struct
+    {
         int code;
         sv_message in;
-        std::vector<int> numbers;  // as received
+        std::vector<int> numbers; // as received
     } cases[] = {
         {75, {75, {4, -514}, {}, nullptr, 0, nullptr, 0}, {4, -514}},
         {112, {112, {44100, 128, 2}, {}, nullptr, 0, nullptr, 0}, {44100, 128, 2}},
-        {57, {57, {300, 50, 255}, {}, nullptr, 0, nullptr, 0}, {44, 50, 255}},  // bytes wrap
+        {57, {57, {300, 50, 255}, {}, nullptr, 0, nullptr, 0}, {44, 50, 255}}, // bytes wrap
         {87, {87, {1, 2, 3, 99}, {}, nullptr, 0, nullptr, 0}, {1, 2, 3, 99}},
         {138, {138, {-5, 6, 7, 8}, {}, nullptr, 0, nullptr, 0}, {-5, 6, 7, 8}},
     };
@@ -66,14 +67,15 @@ TEST(Messages, FieldsKeepTheirWidthAndOrder)
 
 TEST(Messages, StringsShareTheReceiveBuffer)
 {
-    const struct {
+    const struct
+    {
         size_t name_len, value_len;
         size_t want_name, want_value;
     } cases[] = {
         {5, 5, 5, 5},
         {9000, 0, 8191, 0},
-        {8191, 10, 8191, 0},      // the name fills the buffer: the value is dropped
-        {8000, 500, 8000, 190},   // the value gets what is left
+        {8191, 10, 8191, 0},    // the name fills the buffer: the value is dropped
+        {8000, 500, 8000, 190}, // the value gets what is left
     };
     for (const auto &c : cases) {
         const std::string name(c.name_len, 'n'), value(c.value_len, 'v');
@@ -102,7 +104,7 @@ TEST(Messages, ShapesAndBrokenPayloads)
 
     sv_message m{};
     m.code = SV_NOTE_DATA;
-    m.size = 4;  // a size without data
+    m.size = 4; // a size without data
     Message out;
     EXPECT_EQ(sv::encode_message(m, out), SV_ERR_INVALID_MESSAGE);
 
@@ -130,7 +132,7 @@ TEST(ClientQueue, CoalescesPositionsAndDropsMinorReportsFirst)
         push(SV_NOTE_TIMECODE, i);
     }
     push(SV_NOTE_PLAYER_STATE, 3);
-    EXPECT_EQ(q.size(), 4u);  // ack, one position, one timecode, state
+    EXPECT_EQ(q.size(), 4u); // ack, one position, one timecode, state
     Message m;
     ASSERT_TRUE(q.pop(m, std::chrono::milliseconds(0), false));
     EXPECT_EQ(m.code, SV_NOTE_ACK);

@@ -8,13 +8,15 @@
 
 namespace {
 
-struct Store {
+struct Store
+{
     sv_props *p = sv_props_new();
     ~Store() { sv_props_free(p); }
 };
 
-struct Seen {
-    std::vector<std::string> calls;  // "name=value" or "name unset"
+struct Seen
+{
+    std::vector<std::string> calls; // "name=value" or "name unset"
     sv_props *props = nullptr;
     bool remove_self = false;
 };
@@ -33,8 +35,9 @@ void record(void *user, const char *name, const void *value)
             if (std::string(n) == name)
                 break;
         }
-        line += "=" + (type == SV_PROP_INTEGER ? std::to_string(*static_cast<const int *>(value))
-                                               : std::string(static_cast<const char *>(value)));
+        line += "="
+                + (type == SV_PROP_INTEGER ? std::to_string(*static_cast<const int *>(value))
+                                           : std::string(static_cast<const char *>(value)));
     }
     seen->calls.push_back(line);
     if (seen->remove_self)
@@ -89,7 +92,7 @@ TEST(Properties, NewItemsGoToTheHeadAndUpdatesKeepTheirPlace)
     sv_props_set_int(s.p, "first", 1);
     sv_props_set_string(s.p, "second", "two");
     sv_props_set_int(s.p, "third", 3);
-    sv_props_set_int(s.p, "first", 10);  // update in place
+    sv_props_set_int(s.p, "first", 10); // update in place
     ASSERT_EQ(sv_props_count(s.p), 3);
     const char *expect[] = {"third", "second", "first"};
     for (int i = 0; i < 3; ++i) {
@@ -124,7 +127,7 @@ TEST(Properties, WatchersSeeSetsAndUnsetsOfTheirNameOnly)
     sv_props_set_int(s.p, "vol", 5);
     sv_props_set_int(s.p, "other", 9);
     sv_props_set_int(s.p, "vol", 6);
-    sv_props_set_string(s.p, "vol", "bad");  // type error: not reported
+    sv_props_set_string(s.p, "vol", "bad"); // type error: not reported
     sv_props_unset(s.p, "vol");
     sv_props_set_string(s.p, "vol", "txt");
     EXPECT_EQ(seen.calls, (std::vector<std::string>{"vol=5", "vol=6", "vol unset", "vol=txt"}));

@@ -24,9 +24,15 @@ int input_without_read(void *d)
     return 0;
 }
 
-int refusing_entry(void *) { return -511; }
+int refusing_entry(void *)
+{
+    return -511;
+}
 
-int filter_info(sv_module_info *, int) { return 0; }
+int filter_info(sv_module_info *, int)
+{
+    return 0;
+}
 int filter_create(void **instance, const char *, sv_module_entry *, sv_decoder *)
 {
     *instance = new int(1);
@@ -79,7 +85,8 @@ TEST(Registry, RegistrationErrors)
 {
     Client c;
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
-    const struct {
+    const struct
+    {
         int code;
         std::string name;
         int expect;
@@ -105,14 +112,14 @@ TEST(Registry, RegistrationErrors)
 
 TEST(Registry, NewestModuleIsProbedFirstAndIdsCountUp)
 {
-    Client c;  // memory input id 0, pattern codec id 0, capture output id 0
+    Client c; // memory input id 0, pattern codec id 0, capture output id 0
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
     sv_send_string(c.engine, SV_CMD_REGISTER_OUTPUT, address(testmod::capture_output_register).c_str());
     EXPECT_EQ(c.answer(SV_CMD_REGISTER_OUTPUT), 0);
     sv_send_none(c.engine, SV_CMD_QUERY_OUTPUTS);
     Note n;
     ASSERT_TRUE(c.wait_code(SV_NOTE_OUTPUT_MODULE_INFO, 3000, &n));
-    EXPECT_EQ(n.n[0], 1);  // head first
+    EXPECT_EQ(n.n[0], 1); // head first
     ASSERT_TRUE(c.wait_code(SV_NOTE_OUTPUT_MODULE_INFO, 3000, &n));
     EXPECT_EQ(n.n[0], 0);
     EXPECT_EQ(n.s[0], "Capture Output");
@@ -145,8 +152,8 @@ TEST(Registry, FiltersTakeTheirPlaceAndSmallestFreeId)
     EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 0), 1);
     EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 1), 2);
     EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), -1), 3);
-    EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 2), 4);   // before id 2
-    EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 77), 5);  // no id 77: last
+    EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 2), 4);  // before id 2
+    EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 77), 5); // no id 77: last
     EXPECT_EQ(order(), (std::vector<int>{3, 1, 4, 2, 5}));
 
     auto drop = [&reg](const char *name, int id) {
@@ -158,11 +165,11 @@ TEST(Registry, FiltersTakeTheirPlaceAndSmallestFreeId)
         delete e;
         return got;
     };
-    EXPECT_EQ(drop(nullptr, 4), 4);   // that id
-    EXPECT_EQ(drop(nullptr, -1), 3);  // the first
-    EXPECT_EQ(drop(nullptr, 0), 5);   // the last
+    EXPECT_EQ(drop(nullptr, 4), 4);  // that id
+    EXPECT_EQ(drop(nullptr, -1), 3); // the first
+    EXPECT_EQ(drop(nullptr, 0), 5);  // the last
     EXPECT_EQ(drop(nullptr, 9), -1);
-    EXPECT_EQ(drop(f.c_str(), -2), 1);  // by name: the first of that name
+    EXPECT_EQ(drop(f.c_str(), -2), 1); // by name: the first of that name
     // Freed ids are used again.
     EXPECT_EQ(sv::register_into(reg, ctx, SV_KIND_INPUT_FILTER, f.c_str(), 0), 1);
     EXPECT_EQ(order(), (std::vector<int>{2, 1}));
@@ -191,7 +198,8 @@ TEST(Registry, InputFilterSitsInTheReadPath)
 
 namespace {
 
-struct HookLog {
+struct HookLog
+{
     std::vector<std::string> calls;
 };
 
@@ -223,9 +231,8 @@ TEST(Registry, LoaderHookIsAskedBeforeAndAfter)
     sv_send_string(c.engine, SV_CMD_REGISTER_INPUT, "memory");
     EXPECT_EQ(c.answer(SV_CMD_REGISTER_INPUT), 0);
     sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:64");
-    EXPECT_EQ(c.answer(SV_CMD_INPUT_OPEN), SV_ERR_NO_CODEC);  // only the input is there
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"1:0:deny:input_module_register",
-                                                   "1:0:memory:input_module_register",
+    EXPECT_EQ(c.answer(SV_CMD_INPUT_OPEN), SV_ERR_NO_CODEC); // only the input is there
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"1:0:deny:input_module_register", "1:0:memory:input_module_register",
                                                    "1:1:memory:input_module_register"}));
 }
 
@@ -236,7 +243,8 @@ TEST(Registry, BuiltinStartListRegistersWhatIsLinked)
     Client c(sv_builtin_start_list());
     ASSERT_EQ(c.start_result, SV_OK);
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
-    const struct {
+    const struct
+    {
         int query;
         int info;
         std::vector<sv_module_register_fn> entries;
@@ -260,7 +268,7 @@ TEST(Registry, BuiltinStartListRegistersWhatIsLinked)
                 ids.push_back(n.n[0]);
         std::vector<int> expect;
         for (int id = linked - 1; id >= 0; --id)
-            expect.push_back(id);  // newest first
+            expect.push_back(id); // newest first
         EXPECT_EQ(ids, expect) << k.query;
     }
 }

@@ -20,12 +20,16 @@ long long monotonic_us()
 
 // ---- memory input ----
 
-struct MemInput {
+struct MemInput
+{
     long size = 0;
     long at = 0;
 };
 
-int mem_probe(const char *name) { return std::strncmp(name, "mem:", 4) == 0 ? 0 : -1; }
+int mem_probe(const char *name)
+{
+    return std::strncmp(name, "mem:", 4) == 0 ? 0 : -1;
+}
 int mem_info(sv_module_info *info, int flags)
 {
     if (flags & SV_INFO_NAME) {
@@ -63,7 +67,10 @@ int mem_open(void *instance)
     m->at = 0;
     return m->size > 0 ? 0 : SV_ERR_NO_SUCH_FILE;
 }
-int mem_close(void *) { return 0; }
+int mem_close(void *)
+{
+    return 0;
+}
 int mem_read(void *instance, void *buffer, int size)
 {
     auto *m = static_cast<MemInput *>(instance);
@@ -83,17 +90,27 @@ int mem_seek(void *instance, int64_t offset)
     m->at = static_cast<long>(offset);
     return 0;
 }
-int mem_caps(void *) { return SV_INPUT_CAP_SEEKABLE; }
-int64_t mem_size(void *instance) { return static_cast<MemInput *>(instance)->size; }
+int mem_caps(void *)
+{
+    return SV_INPUT_CAP_SEEKABLE;
+}
+int64_t mem_size(void *instance)
+{
+    return static_cast<MemInput *>(instance)->size;
+}
 
 // ---- pattern codec ----
 
-struct Codec {
+struct Codec
+{
     sv_decoder *decoder;
-    long frame = 0;  // index of the next input byte
+    long frame = 0; // index of the next input byte
 };
 
-int codec_probe(const char *, const char *name) { return std::strncmp(name, "mem:", 4) == 0 ? 0 : -1; }
+int codec_probe(const char *, const char *name)
+{
+    return std::strncmp(name, "mem:", 4) == 0 ? 0 : -1;
+}
 int codec_info(sv_module_info *info, int flags)
 {
     if (flags & SV_INFO_NAME) {
@@ -156,7 +173,10 @@ int codec_seek_done(void *instance, int64_t offset)
 
 // ---- capture output ----
 
-int out_probe(const char *) { return 0; }
+int out_probe(const char *)
+{
+    return 0;
+}
 int out_info(sv_module_info *info, int flags)
 {
     if (flags & SV_INFO_NAME) {
@@ -183,7 +203,10 @@ int out_open(void *instance)
     capture().opened.push_back(*static_cast<std::string *>(instance));
     return 0;
 }
-int out_close(void *) { return 0; }
+int out_close(void *)
+{
+    return 0;
+}
 int out_write(void *, const void *buffer, int bytes, int, int channels, int frequency)
 {
     {
@@ -210,11 +233,17 @@ int out_latency(void *, int *ms)
     *ms = capture().latency_ms.load();
     return 0;
 }
-int out_caps(void *) { return capture().latency_ms.load() ? SV_OUTPUT_CAP_LATENCY : 0; }
+int out_caps(void *)
+{
+    return capture().latency_ms.load() ? SV_OUTPUT_CAP_LATENCY : 0;
+}
 
 // ---- recording feedback handler ----
 
-int fb_probe(const char *name) { return std::strncmp(name, "rec", 3) == 0 ? 0 : -1; }
+int fb_probe(const char *name)
+{
+    return std::strncmp(name, "rec", 3) == 0 ? 0 : -1;
+}
 int fb_info(sv_module_info *info, int flags)
 {
     if (flags & SV_INFO_NAME) {
@@ -262,8 +291,7 @@ int fb_event(void *, const sv_feedback_event *event)
     sv_feedback_event copy = *event;
     copy.samples = nullptr;
     feedback_log().events.push_back(copy);
-    feedback_log().samples.emplace_back(event->samples,
-                                        event->samples + event->channels * event->samples_per_channel);
+    feedback_log().samples.emplace_back(event->samples, event->samples + event->channels * event->samples_per_channel);
     feedback_log().delivered_us.push_back(monotonic_us());
     return 0;
 }

@@ -25,14 +25,15 @@ int capture_output_register(void *descriptor);
 // Feedback handler accepting names beginning with "rec".
 int recording_feedback_register(void *descriptor);
 
-struct Capture {
+struct Capture
+{
     std::mutex mutex;
-    std::vector<int16_t> samples;     // everything written, interleaved
-    std::vector<int> control_flags;   // flags of every set_control call
-    std::vector<std::string> opened;  // output names opened
+    std::vector<int16_t> samples;    // everything written, interleaved
+    std::vector<int> control_flags;  // flags of every set_control call
+    std::vector<std::string> opened; // output names opened
     int frequency = 0, channels = 0;
     std::atomic<int> write_delay_us{0};
-    std::atomic<int> latency_ms{0};  // reported with the latency capability when non-zero
+    std::atomic<int> latency_ms{0}; // reported with the latency capability when non-zero
     std::atomic<int> writes{0};
 
     void reset();
@@ -41,11 +42,12 @@ struct Capture {
 };
 Capture &capture();
 
-struct FeedbackLog {
+struct FeedbackLog
+{
     std::mutex mutex;
-    std::vector<sv_feedback_event> events;  // samples pointer cleared
+    std::vector<sv_feedback_event> events; // samples pointer cleared
     std::vector<std::vector<signed char>> samples;
-    std::vector<long long> delivered_us;     // monotonic time of delivery
+    std::vector<long long> delivered_us; // monotonic time of delivery
     int started = 0, stopped = 0;
     void reset();
 };
@@ -55,7 +57,10 @@ FeedbackLog &feedback_log();
 int register_all(void *user, sv_engine *control, sv_decoder *decoder);
 
 // Left sample of frame i of "mem:" input as written by the pattern codec.
-inline int16_t pattern_left(long i) { return static_cast<int16_t>((i % 251) * 128); }
+inline int16_t pattern_left(long i)
+{
+    return static_cast<int16_t>((i % 251) * 128);
+}
 
 } // namespace testmod
 

@@ -9,13 +9,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     namespace fs = std::filesystem;
     for (int i = 1; i < argc; ++i) {
         int files = 0;
         std::error_code ec;
         for (const auto &entry : fs::directory_iterator(argv[i], ec)) {
-            if (!entry.is_regular_file()) continue;
+            if (!entry.is_regular_file())
+                continue;
             std::ifstream f(entry.path(), std::ios::binary);
             std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());

@@ -11,8 +11,10 @@
 #include "sonvox/modules/codec_mpeg/mpeg_codec_module.h"
 #include "tests/sonvox/codec_module/memory_input.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size < 1) return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
     const uint8_t options = data[0];
     MemoryInput in(std::vector<uint8_t>(data + 1, data + size));
     in.short_reads = options & 1;
@@ -22,12 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     sv_codec_module m{};
     sv_mpeg_codec_register(&m);
     void *codec = nullptr;
-    if (m.create(&codec, "audio/unknown", "fuzz.mp3", nullptr, &in.decoder) != 0) return 0;
+    if (m.create(&codec, "audio/unknown", "fuzz.mp3", nullptr, &in.decoder) != 0)
+        return 0;
     sv_codec_settings settings{};
     settings.setting1 = (options >> 3) & 3;
     settings.setting2 = (options >> 5) % 3;
     settings.has_equalizer = options >> 7;
-    for (int i = 0; i < 64; ++i) settings.equalizer[i] = static_cast<signed char>(i * 5 - 160);
+    for (int i = 0; i < 64; ++i)
+        settings.equalizer[i] = static_cast<signed char>(i * 5 - 160);
     m.set_settings(codec, &settings, SV_CODEC_SETTING_1 | SV_CODEC_SETTING_2 | SV_CODEC_EQUALIZER);
 
     sv_stream_info info{};
@@ -40,20 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             // included), so more calls than bytes mean the reader is stuck.
             const size_t most_calls = in.bytes.size() + 256;
             for (size_t calls = 0;; ++calls) {
-                if (calls > most_calls) __builtin_trap();
+                if (calls > most_calls)
+                    __builtin_trap();
                 sv_output_block block{};
                 block.samples = pcm.data();
                 block.capacity = MPEG_CODEC_MAX_BLOCK_BYTES;
                 int r = m.decode(codec, &block, &info);
-                if (r != 0 && r != SV_ERR_INVALID_FRAME) break;
+                if (r != 0 && r != SV_ERR_INVALID_FRAME)
+                    break;
                 // Every frame fits the block.
-                if (r == 0 && (block.channels < 1 || block.channels > 2 || block.samples_per_channel < 0 ||
-                               block.samples_per_channel * block.channels * 2 > block.capacity))
+                if (r == 0
+                    && (block.channels < 1 || block.channels > 2 || block.samples_per_channel < 0
+                        || block.samples_per_channel * block.channels * 2 > block.capacity))
                     __builtin_trap();
             }
             int64_t offset = m.fraction_to_offset(codec, 0.37f);
             m.offset_to_fraction(codec, offset);
-            if (in.seek(&in, offset) == 0) m.seek_done(codec, offset);
+            if (in.seek(&in, offset) == 0)
+                m.seek_done(codec, offset);
         }
     }
     sv_props_free(info.properties);

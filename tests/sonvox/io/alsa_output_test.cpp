@@ -25,9 +25,11 @@
 namespace {
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
+class ScopedEnv
+{
 public:
-    ScopedEnv(const char *name, const char *value) : name_(name)
+    ScopedEnv(const char *name, const char *value)
+        : name_(name)
     {
         const char *old = getenv(name);
         had_ = old != nullptr;
@@ -52,12 +54,17 @@ private:
     std::string old_;
 };
 
-struct AlsaOutput {
+struct AlsaOutput
+{
     sv_output_module m{};
     sv_module_entry entry{};
     FakeDecoder fd;
     void *inst = nullptr;
-    AlsaOutput() { EXPECT_EQ(sv_alsa_output_register(&m), 0); entry.id = 1; }
+    AlsaOutput()
+    {
+        EXPECT_EQ(sv_alsa_output_register(&m), 0);
+        entry.id = 1;
+    }
     ~AlsaOutput()
     {
         if (inst)
@@ -101,11 +108,12 @@ struct AlsaOutput {
 
 TEST(AlsaOutput, NamesAndProbe)
 {
-    struct Case {
+    struct Case
+    {
         const char *name;
         int probe;
         int create;
-        const char *pcm;  // without SONVOX_ALSA_DEVICE
+        const char *pcm; // without SONVOX_ALSA_DEVICE
     } cases[] = {
         {"", 0, 0, "default"},
         {"/dev/wave/0", 0, 0, "default"},
@@ -160,16 +168,17 @@ TEST(AlsaOutput, InfoNamesTheDefaultDevice)
 
 TEST(AlsaOutput, PcmLevelAndBalanceArithmetic)
 {
-    struct Step {
+    struct Step
+    {
         int flags;
         int balance, pcm;
-        unsigned left, right;  // saved volume afterwards
+        unsigned left, right; // saved volume afterwards
         int get_pcm, get_balance;
     } steps[] = {
         {SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 75, 100, 32767, 65535, 100, 75},
         {SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 25, 100, 65535, 32767, 100, 25},
         {SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 50, 100, 65535, 65535, 100, 50},
-        {SV_CTL_PCM_LEVEL, 0, 50, 32767, 32767, 49, 50},  // 50 * 655.35 = 32767.5
+        {SV_CTL_PCM_LEVEL, 0, 50, 32767, 32767, 49, 50}, // 50 * 655.35 = 32767.5
         // Balance alone: the louder saved channel keeps its level.
         {SV_CTL_BALANCE, 100, 0, 0, 32767, 49, 100},
         {SV_CTL_BALANCE, 0, 0, 32767, 0, 49, 0},
@@ -317,7 +326,8 @@ int busy_opener(snd_pcm_t **pcm, const char *name, snd_pcm_stream_t stream, int 
 
 TEST(AlsaOutput, BusyDeviceIsRetriedTenTimes)
 {
-    struct Case {
+    struct Case
+    {
         int busy;
         int result;
         int attempts;
@@ -427,7 +437,8 @@ TEST(AlsaOutput, PlaybackRateVariableChangesTheDeviceRate)
 
 // A file PCM (slave null) defined by a temporary configuration: what the module hands
 // the device lands in a raw file.
-class FilePcm : public testing::Test {
+class FilePcm : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -437,9 +448,11 @@ protected:
                          "pcm.sonvox_test_file {\n"
                          "  type file\n"
                          "  slave.pcm \"null\"\n"
-                         "  file \"" + raw_ + "\"\n"
-                         "  format \"raw\"\n"
-                         "}\n");
+                         "  file \""
+                             + raw_
+                             + "\"\n"
+                               "  format \"raw\"\n"
+                               "}\n");
         config_env_ = std::make_unique<ScopedEnv>("ALSA_CONFIG_PATH", conf.c_str());
         device_env_ = std::make_unique<ScopedEnv>("SONVOX_ALSA_DEVICE", "sonvox_test_file");
         snd_config_update_free_global();
@@ -466,14 +479,15 @@ protected:
 
 TEST_F(FilePcm, GainsReachTheDevice)
 {
-    struct Case {
+    struct Case
+    {
         const char *what;
         int channels;
         int flags;
         int balance, pcm, master;
         uint32_t process_word;
-        double left, right;  // expected gain per device channel
-        int then_flags = 0;  // a second control call with the same record
+        double left, right; // expected gain per device channel
+        int then_flags = 0; // a second control call with the same record
     } cases[] = {
         {"untouched", 2, 0, 0, 0, 0, 0xFFFFFFFFu, 1.0, 1.0},
         {"balance 75, pcm 100", 2, SV_CTL_BALANCE | SV_CTL_PCM_LEVEL, 75, 100, 0, 0xFFFFFFFFu, 0.5, 1.0},

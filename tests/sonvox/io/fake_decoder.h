@@ -7,14 +7,16 @@
 
 #include "sonvox/engine/sv_module.h"
 
-struct Report {
-    char kind;  // 'd' debug, 'e' error, 'p' progress
+struct Report
+{
+    char kind; // 'd' debug, 'e' error, 'p' progress
     int code_or_level;
     std::string text;
     std::string detail;
 };
 
-class FakeDecoder {
+class FakeDecoder
+{
 public:
     FakeDecoder()
     {

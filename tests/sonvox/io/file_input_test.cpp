@@ -16,7 +16,8 @@
 
 namespace {
 
-struct FileInput {
+struct FileInput
+{
     sv_input_module m{};
     sv_module_entry entry{};
     FileInput()
@@ -59,27 +60,49 @@ TEST(FileInput, Id3v1TagBecomesStreamProperties)
 {
     const std::string audio(1000, '\x55');
     const std::string full = id3v1("Morning Bell", "School Band", "Daily", "2009", "assembly", 67);
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string file_name;
         std::string contents;
         std::map<std::string, std::string> expected;
     } cases[] = {
-        {"lower-case .mp3 with a tag", "bell.mp3", audio + full,
-         {{"id3/title", "Morning Bell"}, {"id3/artist", "School Band"}, {"id3/album", "Daily"},
-          {"id3/year", "2009"}, {"id3/comment", "assembly"}, {"id3/genre", "Psychadelic"}}},
+        {"lower-case .mp3 with a tag",
+         "bell.mp3",
+         audio + full,
+         {{"id3/title", "Morning Bell"},
+          {"id3/artist", "School Band"},
+          {"id3/album", "Daily"},
+          {"id3/year", "2009"},
+          {"id3/comment", "assembly"},
+          {"id3/genre", "Psychadelic"}}},
         {"upper-case .MP3 is not read", "bell.MP3", audio + full, {}},
-        {"genre byte 255 gives no genre", "g.mp3", audio + id3v1("T", "A", "B", "1999", "C", 255),
+        {"genre byte 255 gives no genre",
+         "g.mp3",
+         audio + id3v1("T", "A", "B", "1999", "C", 255),
          {{"id3/title", "T"}, {"id3/artist", "A"}, {"id3/album", "B"}, {"id3/year", "1999"}, {"id3/comment", "C"}}},
-        {"genre byte 80 is past the list", "g80.mp3", audio + id3v1("T", "", "", "", "", 80),
+        {"genre byte 80 is past the list",
+         "g80.mp3",
+         audio + id3v1("T", "", "", "", "", 80),
          {{"id3/title", "T"}, {"id3/artist", ""}, {"id3/album", ""}, {"id3/year", ""}, {"id3/comment", ""}}},
-        {"space-padded fields are trimmed", "sp.mp3", audio + id3v1("", "Band  ", "", "", "", 0, ' '),
-         {{"id3/title", ""}, {"id3/artist", "Band"}, {"id3/album", ""}, {"id3/year", ""}, {"id3/comment", ""},
+        {"space-padded fields are trimmed",
+         "sp.mp3",
+         audio + id3v1("", "Band  ", "", "", "", 0, ' '),
+         {{"id3/title", ""},
+          {"id3/artist", "Band"},
+          {"id3/album", ""},
+          {"id3/year", ""},
+          {"id3/comment", ""},
           {"id3/genre", "Blues"}}},
-        {"GBK text becomes UTF-8, Latin-1 too, UTF-8 stays", "zh.mp3",
+        {"GBK text becomes UTF-8, Latin-1 too, UTF-8 stays",
+         "zh.mp3",
          audio + id3v1("\xc9\xcf\xbf\xce\xc1\xe5", "Caf\xe9", "\xe4\xb8\x8a", "", "", 12),
-         {{"id3/title", "\xe4\xb8\x8a\xe8\xaf\xbe\xe9\x93\x83"}, {"id3/artist", "Caf\xc3\xa9"},
-          {"id3/album", "\xe4\xb8\x8a"}, {"id3/year", ""}, {"id3/comment", ""}, {"id3/genre", "Other"}}},
+         {{"id3/title", "\xe4\xb8\x8a\xe8\xaf\xbe\xe9\x93\x83"},
+          {"id3/artist", "Caf\xc3\xa9"},
+          {"id3/album", "\xe4\xb8\x8a"},
+          {"id3/year", ""},
+          {"id3/comment", ""},
+          {"id3/genre", "Other"}}},
         {"no TAG marker", "none.mp3", audio + std::string(128, 'x'), {}},
         {"shorter than a tag", "tiny.mp3", "TAG", {}},
     };
@@ -119,7 +142,8 @@ TEST(FileInput, OpenErrorsAreReported)
     TempDir dir;
     write_file(dir.file("locked.mp3"), "data");
     chmod(dir.file("locked.mp3").c_str(), 0);
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string name;
         int expected;
@@ -133,7 +157,7 @@ TEST(FileInput, OpenErrorsAreReported)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         if (c.needs_permissions && geteuid() == 0)
-            continue;  // root reads any file: the case cannot happen
+            continue; // root reads any file: the case cannot happen
         FileInput in;
         FakeDecoder fd;
         void *inst = nullptr;
@@ -234,7 +258,8 @@ TEST(FileInput, Info)
     EXPECT_STREQ(info.name, "Input From File");
     EXPECT_STREQ(info.description, "Version 1.2");
     EXPECT_EQ(info.count, 2);
-    struct {
+    struct
+    {
         int index;
         int result;
         const char *name;

@@ -19,7 +19,8 @@
 
 namespace {
 
-struct FileOutput {
+struct FileOutput
+{
     sv_output_module m{};
     sv_module_entry entry{};
     FileOutput() { EXPECT_EQ(sv_file_output_register(&m), 0); }
@@ -27,16 +28,16 @@ struct FileOutput {
 
 uint32_t le32(const std::string &s, size_t at)
 {
-    return static_cast<uint32_t>(static_cast<unsigned char>(s[at])) |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
+    return static_cast<uint32_t>(static_cast<unsigned char>(s[at]))
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 1])) << 8
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 2])) << 16
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24;
 }
 
 unsigned le16(const std::string &s, size_t at)
 {
-    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) |
-           static_cast<unsigned>(static_cast<unsigned char>(s[at + 1])) << 8;
+    return static_cast<unsigned>(static_cast<unsigned char>(s[at]))
+           | static_cast<unsigned>(static_cast<unsigned char>(s[at + 1])) << 8;
 }
 
 // A recognisable stereo ramp of `frames` frames.
@@ -64,16 +65,16 @@ int write_all(FileOutput &out, void *inst, const std::string &pcm, int channels,
 
 uint32_t be32(const std::string &s, size_t at)
 {
-    return static_cast<uint32_t>(static_cast<unsigned char>(s[at])) << 24 |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 1])) << 16 |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 2])) << 8 |
-           static_cast<uint32_t>(static_cast<unsigned char>(s[at + 3]));
+    return static_cast<uint32_t>(static_cast<unsigned char>(s[at])) << 24
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 1])) << 16
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 2])) << 8
+           | static_cast<uint32_t>(static_cast<unsigned char>(s[at + 3]));
 }
 
 unsigned be16(const std::string &s, size_t at)
 {
-    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) << 8 |
-           static_cast<unsigned>(static_cast<unsigned char>(s[at + 1]));
+    return static_cast<unsigned>(static_cast<unsigned char>(s[at])) << 8
+           | static_cast<unsigned>(static_cast<unsigned char>(s[at + 1]));
 }
 
 std::string byte_swapped(std::string pcm)
@@ -109,7 +110,7 @@ TEST(FileOutput, RawFilesHoldTheSamplesUnchanged)
 TEST(FileOutput, WavFileOfOneSecond)
 {
     TempDir dir;
-    const std::string pcm = samples(44100);  // 1 s of stereo at 44 100 Hz
+    const std::string pcm = samples(44100); // 1 s of stereo at 44 100 Hz
     std::string file = convert("wav:", dir.file("out.wav"), pcm);
     ASSERT_EQ(file.size(), 44 + pcm.size());
     EXPECT_EQ(file.substr(0, 4), "RIFF");
@@ -129,7 +130,7 @@ TEST(FileOutput, WavFileOfOneSecond)
 
 TEST(FileOutput, AiffAndSunFilesCarryTheirHeadersAndBigEndianSamples)
 {
-    const std::string pcm = samples(1000);  // 4000 bytes
+    const std::string pcm = samples(1000); // 4000 bytes
     TempDir dir;
 
     std::string aiff = convert("aiff:", dir.file("out.aif"), pcm);
@@ -138,9 +139,9 @@ TEST(FileOutput, AiffAndSunFilesCarryTheirHeadersAndBigEndianSamples)
     EXPECT_EQ(be32(aiff, 4), 46u + 4000u);
     EXPECT_EQ(aiff.substr(8, 8), "AIFFCOMM");
     EXPECT_EQ(be32(aiff, 16), 18u);
-    EXPECT_EQ(be16(aiff, 20), 2u);        // channels
-    EXPECT_EQ(be32(aiff, 22), 1000u);     // sample frames
-    EXPECT_EQ(be16(aiff, 26), 16u);       // bits
+    EXPECT_EQ(be16(aiff, 20), 2u);    // channels
+    EXPECT_EQ(be32(aiff, 22), 1000u); // sample frames
+    EXPECT_EQ(be16(aiff, 26), 16u);   // bits
     // 44100 as an 80-bit extended number: exponent 16383 + 15, mantissa 44100 << 48.
     EXPECT_EQ(be16(aiff, 28), 16398u);
     EXPECT_EQ(be32(aiff, 30), 44100u << 16);
@@ -156,10 +157,10 @@ TEST(FileOutput, AiffAndSunFilesCarryTheirHeadersAndBigEndianSamples)
     EXPECT_EQ(sun.substr(0, 4), ".snd");
     EXPECT_EQ(be32(sun, 4), 28u);
     EXPECT_EQ(be32(sun, 8), 4000u);
-    EXPECT_EQ(be32(sun, 12), 3u);  // 16-bit linear
+    EXPECT_EQ(be32(sun, 12), 3u); // 16-bit linear
     EXPECT_EQ(be32(sun, 16), 44100u);
     EXPECT_EQ(be32(sun, 20), 2u);
-    EXPECT_EQ(be32(sun, 24), 0u);  // empty annotation
+    EXPECT_EQ(be32(sun, 24), 0u); // empty annotation
     EXPECT_EQ(sun.substr(28), byte_swapped(pcm));
 }
 
@@ -171,7 +172,7 @@ TEST(FileOutput, WavHeaderTakesTheFormatOfTheFirstWrite)
     void *inst = nullptr;
     ASSERT_EQ(out.m.create(&inst, ("wav:" + dir.file("m.wav")).c_str(), &out.entry, fd.get()), 0);
     ASSERT_EQ(out.m.open(inst), 0);
-    const std::string pcm = samples(500);  // 2000 bytes, read as 1000 mono frames
+    const std::string pcm = samples(500); // 2000 bytes, read as 1000 mono frames
     ASSERT_EQ(write_all(out, inst, pcm, 1, 22050), 0);
     ASSERT_EQ(out.m.close(inst), 0);
     out.m.destroy(inst);
@@ -227,7 +228,8 @@ TEST(FileOutput, OpenFailuresAreReported)
     } else {
         denied = "/sys/sonvox-io-test.wav";
     }
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string name;
         int expected;
@@ -247,7 +249,7 @@ TEST(FileOutput, OpenFailuresAreReported)
         int r = out.m.open(inst);
         if (c.expected == SV_ERR_PERMISSION_DENIED && r == SV_ERR_OPEN_FAILED && geteuid() == 0) {
             out.m.destroy(inst);
-            continue;  // /sys mounted read-only here: the case cannot be produced as root
+            continue; // /sys mounted read-only here: the case cannot be produced as root
         }
         EXPECT_EQ(r, c.expected);
         ASSERT_FALSE(fd.reports.empty());
@@ -287,7 +289,7 @@ TEST(FileOutput, FullDiskKeepsAHeaderThatDescribesTheFile)
 {
     TempDir dir;
     const std::string path = dir.file("full.wav");
-    const std::string pcm = samples(4000);  // 16 000 bytes
+    const std::string pcm = samples(4000); // 16 000 bytes
     // 44 header bytes and 9 001 sample bytes fit: the partial frame is cut off again.
     int status = with_file_size_limit(44 + 9001, [&] {
         FileOutput out;
@@ -337,7 +339,8 @@ TEST(FileOutput, Info)
     EXPECT_STREQ(info.name, "Output To File");
     EXPECT_STREQ(info.description, "Version 1.2");
     EXPECT_EQ(info.count, 3);
-    struct {
+    struct
+    {
         int index;
         const char *name;
         const char *description;

@@ -15,7 +15,8 @@
 
 namespace {
 
-struct Outcome {
+struct Outcome
+{
     int status;
     std::string err;
 };
@@ -23,11 +24,11 @@ struct Outcome {
 // Runs sonvox-play with `args` (already quoted for the shell), standard output to
 // `stdout_path` (or /dev/null).
 Outcome sonvox_play(const std::string &args, const TempDir &dir, const std::string &stdout_path = "/dev/null",
-                const std::string &stdin_path = "/dev/null")
+                    const std::string &stdin_path = "/dev/null")
 {
     std::string err_path = dir.file("stderr.txt");
-    std::string cmd = "SONVOX_ALSA_DEVICE=null '" SONVOX_PLAY "' " + args + " < '" + stdin_path + "' > '" +
-                      stdout_path + "' 2> '" + err_path + "'";
+    std::string cmd = "SONVOX_ALSA_DEVICE=null '" SONVOX_PLAY "' " + args + " < '" + stdin_path + "' > '" + stdout_path
+                      + "' 2> '" + err_path + "'";
     int status = std::system(cmd.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(err_path)};
 }
@@ -42,10 +43,10 @@ std::string le(uint32_t v, int bytes)
 
 std::string wav_file(const std::string &pcm, int channels, int frequency)
 {
-    return "RIFF" + le(static_cast<uint32_t>(pcm.size() + 36), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-           le(static_cast<uint32_t>(channels), 2) + le(static_cast<uint32_t>(frequency), 4) +
-           le(static_cast<uint32_t>(frequency * channels * 2), 4) + le(static_cast<uint32_t>(channels * 2), 2) +
-           le(16, 2) + "data" + le(static_cast<uint32_t>(pcm.size()), 4) + pcm;
+    return "RIFF" + le(static_cast<uint32_t>(pcm.size() + 36), 4) + "WAVEfmt " + le(16, 4) + le(1, 2)
+           + le(static_cast<uint32_t>(channels), 2) + le(static_cast<uint32_t>(frequency), 4)
+           + le(static_cast<uint32_t>(frequency * channels * 2), 4) + le(static_cast<uint32_t>(channels * 2), 2)
+           + le(16, 2) + "data" + le(static_cast<uint32_t>(pcm.size()), 4) + pcm;
 }
 
 std::string ramp(int frames, int channels)
@@ -59,9 +60,11 @@ std::string ramp(int frames, int channels)
 }
 
 // Decodes a whole file with the MPEG codec alone, the way the engine drives it.
-class MemoryDecoder {
+class MemoryDecoder
+{
 public:
-    explicit MemoryDecoder(std::string bytes) : bytes_(std::move(bytes))
+    explicit MemoryDecoder(std::string bytes)
+        : bytes_(std::move(bytes))
     {
         stream_.properties = sv_props_new();
         d_.engine = this;
@@ -163,8 +166,7 @@ TEST(SonvoxPlay, Mp3ToWavHoldsTheCodecsOutputAndPrintsTheTag)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read_file(dir.file("out.wav")), wav_file(reference, channels, frequency));
     for (const char *line : {"Format:   audio/mpeg, 44100 Hz, stereo, 128 kbit/s", "Duration: 00:01",
-                             "id3/title: Morning Bell", "id3/artist: School Band", "id3/year: 2009",
-                             "id3/genre: Jazz"})
+                             "id3/title: Morning Bell", "id3/artist: School Band", "id3/year: 2009", "id3/genre: Jazz"})
         EXPECT_NE(r.err.find(line), std::string::npos) << line << "\nin:\n" << r.err;
 
     // The same stream on standard input: no size, no seeking, the same samples.
@@ -191,7 +193,8 @@ TEST(SonvoxPlay, FailuresExitNonZeroWithTheErrorText)
     write_file(dir.file("in.wav"), wav_file(pcm, 2, 44100));
     write_file(dir.file("bad.wav"), "RIFX not a wave file at all");
     const std::string in = "'" + dir.file("in.wav") + "'";
-    struct Case {
+    struct Case
+    {
         const char *what;
         std::string args;
         int status;
@@ -217,8 +220,8 @@ TEST(SonvoxPlay, FailuresExitNonZeroWithTheErrorText)
 
     // An input whose format differs from the file's first is refused, not mixed in.
     write_file(dir.file("mono.wav"), wav_file(ramp(1000, 1), 1, 22050));
-    Outcome mixed = sonvox_play("-q -o wav:'" + dir.file("mixed.wav") + "' " + in + " '" + dir.file("mono.wav") + "' " + in,
-                                dir);
+    Outcome mixed =
+        sonvox_play("-q -o wav:'" + dir.file("mixed.wav") + "' " + in + " '" + dir.file("mono.wav") + "' " + in, dir);
     EXPECT_EQ(mixed.status, 1);
     EXPECT_NE(mixed.err.find("mono.wav: unsupported format: 22050 Hz mono, the output file holds 44100 Hz stereo"),
               std::string::npos)

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-class TempDir {
+class TempDir
+{
 public:
     TempDir()
     {

@@ -9,7 +9,8 @@
 
 namespace testpic {
 
-inline char symbol(uint32_t pixel) {
+inline char symbol(uint32_t pixel)
+{
     switch (pixel) {
     case 0x000000: return '.';
     case 0x00FF00: return 'G';
@@ -20,31 +21,38 @@ inline char symbol(uint32_t pixel) {
 }
 
 // Renders bottom-up pixels as text rows, top row first.
-inline std::string render(const uint32_t *pixels, int width, int height) {
+inline std::string render(const uint32_t *pixels, int width, int height)
+{
     std::string out;
     for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) out += symbol(pixels[y * width + x]);
+        for (int x = 0; x < width; ++x)
+            out += symbol(pixels[y * width + x]);
         out += '\n';
     }
     return out;
 }
 
-inline std::string render(const sonvox::DibSurface &s) {
+inline std::string render(const sonvox::DibSurface &s)
+{
     return render(s.pixels().data(), s.width(), s.height());
 }
 
-inline std::string rows(std::initializer_list<const char *> lines) {
+inline std::string rows(std::initializer_list<const char *> lines)
+{
     std::string out;
-    for (const char *l : lines) (out += l) += '\n';
+    for (const char *l : lines)
+        (out += l) += '\n';
     return out;
 }
 
 // Records every picture handed to a panel.
-struct Recorder {
+struct Recorder
+{
     std::vector<std::vector<uint32_t>> frames;
     int width = 0, height = 0;
 
-    static void present(void *user, const uint32_t *pixels, int w, int h) {
+    static void present(void *user, const uint32_t *pixels, int w, int h)
+    {
         auto *self = static_cast<Recorder *>(user);
         self->width = w;
         self->height = h;
@@ -54,4 +62,4 @@ struct Recorder {
     std::string last() const { return render(frames.back().data(), width, height); }
 };
 
-}  // namespace testpic
+} // namespace testpic

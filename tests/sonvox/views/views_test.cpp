@@ -16,7 +16,8 @@ using testpic::rows;
 
 namespace {
 
-sv_feedback_event audioEvent(const std::vector<signed char> &samples, int channels) {
+sv_feedback_event audioEvent(const std::vector<signed char> &samples, int channels)
+{
     sv_feedback_event e{};
     e.type = SV_FEEDBACK_AUDIO;
     e.channels = channels;
@@ -26,7 +27,8 @@ sv_feedback_event audioEvent(const std::vector<signed char> &samples, int channe
 }
 
 // Deterministic noise, full 8-bit range.
-std::vector<signed char> noise(int count, uint32_t seed) {
+std::vector<signed char> noise(int count, uint32_t seed)
+{
     std::vector<signed char> out(static_cast<size_t>(count));
     for (auto &s : out) {
         seed = seed * 1664525u + 1013904223u;
@@ -35,10 +37,11 @@ std::vector<signed char> noise(int count, uint32_t seed) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
-TEST(BarTest, RisesHalfwayToClampedValueThenPeakFallsByQuarterOfFallCount) {
-    Bar bar;  // level 0, maximum 64
+TEST(BarTest, RisesHalfwayToClampedValueThenPeakFallsByQuarterOfFallCount)
+{
+    Bar bar; // level 0, maximum 64
     const unsigned rising[] = {32, 48, 56, 60};
     for (unsigned want : rising) {
         bar.update(100);
@@ -56,42 +59,46 @@ TEST(BarTest, RisesHalfwayToClampedValueThenPeakFallsByQuarterOfFallCount) {
     ASSERT_GE(drops.size(), 9u);
     const std::vector<unsigned> head(drops.begin(), drops.begin() + 9);
     EXPECT_EQ(head, (std::vector<unsigned>{0, 0, 0, 0, 1, 1, 1, 1, 2}));
-    EXPECT_EQ(bar.peak, 0u);  // reached 0 (the fall counter overtook it) and stays there
+    EXPECT_EQ(bar.peak, 0u); // reached 0 (the fall counter overtook it) and stays there
     bar.update(0);
     EXPECT_EQ(bar.peak, 0u);
     EXPECT_EQ(bar.level, 0u);
 }
 
-TEST(DibSurfaceTest, FillRectNeedsFarEdgesStrictlyInside) {
-    struct Case {
+TEST(DibSurfaceTest, FillRectNeedsFarEdgesStrictlyInside)
+{
+    struct Case
+    {
         int x, y, w, h;
         bool drawn;
     };
     const Case cases[] = {
-        {0, 0, 3, 3, true},    // fits
-        {1, 1, 4, 2, true},    // x + w = 5 < 6, y + h = 3 < 4
-        {2, 0, 4, 1, false},   // x + w = 6 = width
-        {0, 1, 1, 3, false},   // y + h = 4 = height
-        {5, 3, 0, 0, true},    // empty rectangle: nothing to see, no fault
-        {-1, 0, 2, 2, false},  // starts outside
+        {0, 0, 3, 3, true},   // fits
+        {1, 1, 4, 2, true},   // x + w = 5 < 6, y + h = 3 < 4
+        {2, 0, 4, 1, false},  // x + w = 6 = width
+        {0, 1, 1, 3, false},  // y + h = 4 = height
+        {5, 3, 0, 0, true},   // empty rectangle: nothing to see, no fault
+        {-1, 0, 2, 2, false}, // starts outside
     };
     for (const Case &c : cases) {
         DibSurface s(sv_panel{}, 6, 4);
         s.fillRect(c.x, c.y, c.w, c.h, 0xFFFFFF);
         int lit = 0;
-        for (uint32_t p : s.pixels()) lit += p != 0;
+        for (uint32_t p : s.pixels())
+            lit += p != 0;
         EXPECT_EQ(lit, c.drawn ? c.w * c.h : 0) << c.x << "," << c.y << " " << c.w << "x" << c.h;
     }
 }
 
-TEST(BarMeterTest, DrawsBarsAndPeakMarksFromTheBottomAndDropsMarksThatReachTheTop) {
+TEST(BarMeterTest, DrawsBarsAndPeakMarksFromTheBottomAndDropsMarksThatReachTheTop)
+{
     Recorder rec;
     DibSurface surface(rec.panel(), 12, 8);
-    surface.fillRect(0, 0, 11, 7, 0xFFFFFF);  // drawing clears what was there
+    surface.fillRect(0, 0, 11, 7, 0xFFFFFF); // drawing clears what was there
     BarMeter meter(3, 3, 1, 64);
     meter.bar(0).level = 4, meter.bar(0).peak = 4;
-    meter.bar(1).level = 2, meter.bar(1).peak = 5;  // mark would end on the top edge
-    meter.bar(2).level = 1, meter.bar(2).peak = 0;  // mark covers the bar
+    meter.bar(1).level = 2, meter.bar(1).peak = 5; // mark would end on the top edge
+    meter.bar(2).level = 1, meter.bar(2).peak = 0; // mark covers the bar
     meter.draw(surface);
     ASSERT_EQ(rec.frames.size(), 1u);
     EXPECT_EQ(rec.last(), rows({
@@ -106,7 +113,8 @@ TEST(BarMeterTest, DrawsBarsAndPeakMarksFromTheBottomAndDropsMarksThatReachTheTo
                           }));
 }
 
-TEST(OscilloscopeViewTest, PlotsOneDotPerColumnAndErasesOnlyTheLastDot) {
+TEST(OscilloscopeViewTest, PlotsOneDotPerColumnAndErasesOnlyTheLastDot)
+{
     Recorder rec;
     sonvox::OscilloscopeView view(rec.panel(), 4, 8);
     // y = 8 * s / 256 + 4; six samples, but only four columns.
@@ -116,14 +124,16 @@ TEST(OscilloscopeViewTest, PlotsOneDotPerColumnAndErasesOnlyTheLastDot) {
     EXPECT_EQ(rec.last(), rows({"....", "....", "....", "WWWW", "....", "....", "....", "...."}));
 }
 
-TEST(LevelViewTest, TakesTheLargestSampleOfEachChannel) {
-    struct Case {
+TEST(LevelViewTest, TakesTheLargestSampleOfEachChannel)
+{
+    struct Case
+    {
         std::vector<signed char> samples;
         int channels;
-        unsigned left, right;  // bar levels after one event
+        unsigned left, right; // bar levels after one event
     };
     const Case cases[] = {
-        {{10, -50, 100, 3, -5, -7, -1, -128}, 2, 32, 0},  // right all negative: 0
+        {{10, -50, 100, 3, -5, -7, -1, -128}, 2, 32, 0}, // right all negative: 0
         {{20, 60, -1, 0}, 1, 30, 30},                    // mono drives both bars
         {{127, 0, 40, 0}, 2, 32, 20},
     };
@@ -140,12 +150,14 @@ TEST(LevelViewTest, TakesTheLargestSampleOfEachChannel) {
         EXPECT_EQ(s.pixel(0, c.left + 2), 0xFF8080u);
         EXPECT_EQ(s.pixel(0, c.left + 3), 0u);
         EXPECT_EQ(s.pixel(36, c.right), 0xFF8080u);
-        EXPECT_EQ(s.pixel(32, 0), 0u);  // the gap
+        EXPECT_EQ(s.pixel(32, 0), 0u); // the gap
     }
 }
 
-TEST(SpectrumViewTest, BandCountChoosesTransformAndBarsUpdated) {
-    struct Case {
+TEST(SpectrumViewTest, BandCountChoosesTransformAndBarsUpdated)
+{
+    struct Case
+    {
         int bands;
         bool transformed;
     };
@@ -153,18 +165,21 @@ TEST(SpectrumViewTest, BandCountChoosesTransformAndBarsUpdated) {
     for (const Case &c : cases) {
         Recorder rec;
         sonvox::SpectrumView view(rec.panel(), 224, 68, c.bands);
-        for (int i = 0; i < 6; ++i) view.draw(audioEvent(noise(512, 7u + i), 2));
-        EXPECT_EQ(rec.frames.size(), 6u) << c.bands;  // drawn either way
+        for (int i = 0; i < 6; ++i)
+            view.draw(audioEvent(noise(512, 7u + i), 2));
+        EXPECT_EQ(rec.frames.size(), 6u) << c.bands; // drawn either way
         const BarMeter &m = view.meter();
         for (int b = 0; b < c.bands - 1; ++b)
             EXPECT_EQ(m.bar(b).level > 0, c.transformed) << "bands " << c.bands << " bar " << b;
         EXPECT_EQ(m.bar(c.bands - 1).level, 0u) << "the last bar is never updated";
         EXPECT_EQ(m.bar(0).width, static_cast<unsigned>(224 / (c.bands + 1)));
-        for (int b = 0; b < c.bands; ++b) EXPECT_LE(m.bar(b).level, static_cast<unsigned>(c.bands));
+        for (int b = 0; b < c.bands; ++b)
+            EXPECT_LE(m.bar(b).level, static_cast<unsigned>(c.bands));
     }
 }
 
-TEST(SpectrumViewTest, ToneLightsTheBarOfItsBin) {
+TEST(SpectrumViewTest, ToneLightsTheBarOfItsBin)
+{
     // 32 bands: a 64-point transform; bar i shows bin i + 1.
     for (int bin : {3, 10, 25}) {
         std::vector<signed char> tone(256);
@@ -173,25 +188,28 @@ TEST(SpectrumViewTest, ToneLightsTheBarOfItsBin) {
                 static_cast<signed char>(std::lround(100 * std::sin(2 * M_PI * bin * n / 64.0)));
         Recorder rec;
         sonvox::SpectrumView view(rec.panel(), 224, 68, 32);
-        for (int i = 0; i < 4; ++i) view.draw(audioEvent(tone, 1));
+        for (int i = 0; i < 4; ++i)
+            view.draw(audioEvent(tone, 1));
         const BarMeter &m = view.meter();
         // The window's main lobe lights a few neighbouring bins; they centre on the tone.
         int first = -1, last = -1;
         for (int b = 0; b < 32; ++b)
             if (m.bar(b).level > 0) {
-                if (first < 0) first = b;
+                if (first < 0)
+                    first = b;
                 last = b;
             }
         EXPECT_EQ((first + last) / 2, bin - 1) << first << ".." << last;
         EXPECT_LE(last - first, 6);
-        EXPECT_EQ(m.bar(bin - 1).level, 30u);  // 16, 24, 28, 30 towards the maximum 32
-        EXPECT_EQ(m.bar(bin + 5).level, 0u);   // past the window's main lobe: nothing
+        EXPECT_EQ(m.bar(bin - 1).level, 30u); // 16, 24, 28, 30 towards the maximum 32
+        EXPECT_EQ(m.bar(bin + 5).level, 0u);  // past the window's main lobe: nothing
         // Bars are 6 wide with a gap of 1: the tone's bar is green at the bottom.
         EXPECT_EQ(view.surface().pixel(7 * (bin - 1), 0), 0x00FF00u);
     }
 }
 
-TEST(ViewFactoryTest, RejectsUnknownNamesAndUnusableSizes) {
+TEST(ViewFactoryTest, RejectsUnknownNamesAndUnusableSizes)
+{
     const sv_panel panel{};
     EXPECT_NE(sonvox::makeView("sample-spectrum", panel, 224, 68, 32), nullptr);
     EXPECT_NE(sonvox::makeView("sample-vu", panel, 224, 68, 32), nullptr);
