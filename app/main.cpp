@@ -4,10 +4,10 @@
 
 #include "app/main_window.h"
 #include "app/main_window_wiring.h"
-#include "app/message_box.h"
-#include "app/program_folder.h"
+#include "core/message_box.h"
+#include "core/program_folder.h"
 #include "app/quit_on_signal.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 #include "platform/single_instance.h"
 #include "windows/about_window.h"

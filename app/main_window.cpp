@@ -1,10 +1,10 @@
 #include "app/main_window.h"
 
-#include "app/clock.h"
-#include "app/db_grid.h"
-#include "app/message_box.h"
-#include "app/settings.h"
-#include "app/time_helpers.h"
+#include "core/clock.h"
+#include "db/db_grid.h"
+#include "core/message_box.h"
+#include "core/settings.h"
+#include "core/time_helpers.h"
 #include "app/tray_notify_icon.h"
 
 #include <QAction>

@@ -2,12 +2,12 @@
 
 #include "app/main_window.h"
 
-#include "app/clock.h"
-#include "app/db_grid.h"
-#include "app/message_box.h"
-#include "app/player_control.h"
-#include "app/settings.h"
-#include "app/time_helpers.h"
+#include "core/clock.h"
+#include "db/db_grid.h"
+#include "core/message_box.h"
+#include "player/player_control.h"
+#include "core/settings.h"
+#include "core/time_helpers.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
 #include "scheduler/timetable_resolution.h"

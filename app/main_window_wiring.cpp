@@ -1,9 +1,9 @@
 #include "app/main_window_wiring.h"
 
 #include "app/main_window.h"
-#include "app/player_control.h"
-#include "app/program_folder.h"
-#include "app/settings.h"
+#include "player/player_control.h"
+#include "core/program_folder.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 #include "platform/gst_media_player.h"
 #include "platform/power_off.h"

@@ -1,6 +1,6 @@
 #include "db/dbhouse.h"
 
-#include "app/program_folder.h"
+#include "core/program_folder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/single_instance.h"
 
-#include "app/program_folder.h"
+#include "core/program_folder.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

@@ -2,7 +2,7 @@
 // What the main window asks of the main player (stop, empty the list, start volume),
 // answered by the player panel and its MainPlayer. Install it with setPlayerControl().
 
-#include "app/player_control.h"
+#include "player/player_control.h"
 
 class MainPlayerPanel;
 

@@ -1,6 +1,6 @@
 #include "player/play_list.h"
 
-#include "app/program_folder.h"
+#include "core/program_folder.h"
 #include "player/folder_scan.h"
 
 #include <QFile>

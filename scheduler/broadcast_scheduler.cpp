@@ -1,8 +1,8 @@
 #include "scheduler/broadcast_scheduler.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "app/tray_notify_icon.h"
 #include "db/dbhouse.h"
 #include "platform/power_off.h"

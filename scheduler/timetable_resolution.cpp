@@ -1,6 +1,6 @@
 #include "scheduler/timetable_resolution.h"
 
-#include "app/time_helpers.h"
+#include "core/time_helpers.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
 

@@ -4,10 +4,10 @@
 //  - resolution of a 500-entry timetable into the working table.
 // Runs on the offscreen platform in a temporary program folder.
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "app/main_window.h"
-#include "app/message_box.h"
-#include "app/settings.h"
+#include "core/message_box.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 #include "scheduler/timetable_resolution.h"
 

@@ -1,8 +1,8 @@
 #include "app/main_window.h"
-#include "app/player_control.h"
-#include "app/program_folder.h"
+#include "player/player_control.h"
+#include "core/program_folder.h"
 #include "app/tray_notify_icon.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 #include "support/program_test.h"
 

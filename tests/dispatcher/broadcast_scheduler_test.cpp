@@ -4,7 +4,7 @@
 // day-end shutdown closes the window with a dry-run power-off.
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 #include "platform/media_player.h"
 #include "platform/power_off.h"

@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_wiring.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "player/main_player.h"
 #include "player/main_player_panel.h"
 #include "player/play_list.h"

@@ -1,7 +1,7 @@
 #include "support/program_test.h"
 
-#include "app/player_control.h"
-#include "app/settings.h"
+#include "player/player_control.h"
+#include "core/settings.h"
 #include "db/dbhouse.h"
 
 #include <QApplication>

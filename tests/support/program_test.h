@@ -4,8 +4,8 @@
 // a FixedClock, message boxes that record their texts and answer questions, and a clean
 // settings object and data module.
 
-#include "app/clock.h"
-#include "app/message_box.h"
+#include "core/clock.h"
+#include "core/message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/program_folder.h"
-#include "app/settings.h"
+#include "core/program_folder.h"
+#include "core/settings.h"
 #include "support/program_test.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/player_control.h"
+#include "player/player_control.h"
 
 namespace {
 PlayerControl nothing;

@@ -1,4 +1,4 @@
-#include "app/db_grid.h"
+#include "db/db_grid.h"
 
 #include "db/query.h"
 

@@ -1,5 +1,5 @@
-#include "app/clock.h"
-#include "app/time_helpers.h"
+#include "core/clock.h"
+#include "core/time_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/time_helpers.h"
+#include "core/time_helpers.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 
 QString WeekdayName()
 {
