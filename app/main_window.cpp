@@ -118,6 +118,7 @@ TForm1::TForm1(QWidget *parent)
     TabSheet4 = makeTab(pg1, "TabSheet4", QStringLiteral("系统设置"));
     TabSheet5 = makeTab(pg1, "TabSheet5", QStringLiteral("手工乐曲播放"));
     TabSheet6 = makeTab(pg1, "TabSheet6", QStringLiteral("帮助"));
+    connect(pg1, &QTabWidget::currentChanged, this, [this] { pg1Change(); });
 
     buildTodayTab();
     buildMenus();
@@ -128,6 +129,18 @@ TForm1::TForm1(QWidget *parent)
 TForm1::~TForm1()
 {
     TrayNotifyIcon1->setIconVisible(false);
+}
+
+void TForm1::setTabLoader(QWidget *tab, std::function<void()> load)
+{
+    tabLoaders_.insert(tab, std::move(load));
+}
+
+void TForm1::pg1Change()
+{
+    const auto it = tabLoaders_.constFind(pg1->currentWidget());
+    if (it != tabLoaders_.constEnd() && *it)
+        (*it)();
 }
 
 void TForm1::buildTodayTab()

@@ -7,7 +7,10 @@
 // dispatcher and the editors fill the tabs and connect the timers.
 
 #include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
+
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -100,6 +103,11 @@ public:
     // Shows the window when another start of the program asks for it.
     void showFromOtherInstance();
 
+    // Loads the data of the newly active tab; runs after every tab switch. Each tab's
+    // owner registers what its tab loads; tabs without a loader load nothing.
+    void pg1Change();
+    void setTabLoader(QWidget *tab, std::function<void()> load);
+
 Q_SIGNALS:
     // The window was closed: the program ends.
     void closed();
@@ -130,6 +138,7 @@ private:
     void hideToTray();
     void reportOnce(bool &reported, const QString &text);
 
+    QHash<QWidget *, std::function<void()>> tabLoaders_;
     bool firstShowDone_ = false;
     bool databaseFailed_ = false;
     bool resolutionPending_ = false;
