@@ -18,14 +18,22 @@
 #include "windows/help_window.h"
 #include "windows/message_window.h"
 
+#include "chimecast_version.h"
+
 #include <QApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
+    // Answered before anything else, so it works without a display or a program folder.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("chimecast %s\n", CHIMECAST_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("chimecast"));
     QApplication::setQuitOnLastWindowClosed(false);

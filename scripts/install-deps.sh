@@ -13,6 +13,7 @@ PACKAGES=(
   libasound2-dev libasound2-plugins alsa-utils
   timgm6mb-soundfont fonts-wqy-microhei
   libmpg123-dev
+  dpkg-dev lintian desktop-file-utils appstream systemd
 )
 
 missing=()

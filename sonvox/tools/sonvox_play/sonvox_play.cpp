@@ -2,6 +2,7 @@
 // to raw or WAV files.
 //
 //   sonvox-play [-o OUTPUT] [-q] FILE|URL...
+//   sonvox-play --version
 //
 // Each input is opened, its format, duration and tag properties are printed, and it is
 // played to OUTPUT (default: the sound card). Information and progress go to standard
@@ -41,6 +42,7 @@ void usage(FILE *to)
                      "             sun:PATH      a Sun .au file\n"
                      "  -q         print nothing but errors\n"
                      "  -h         show this help\n"
+                     "  --version  print the version and exit\n"
                      "\n"
                      "SONVOX_ALSA_DEVICE names the ALSA device the sound card output uses.\n");
 }
@@ -307,6 +309,10 @@ void print_error(const std::string &what, int err, const std::string &reason)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("sonvox-play %s\n", SONVOX_PLAY_VERSION);
+        return 0;
+    }
     std::string output;
     bool quiet = false;
     int opt;
