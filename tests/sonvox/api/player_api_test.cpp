@@ -401,6 +401,26 @@ TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind)
     EXPECT_TRUE(eventually([&] { return threadCount() == before; }, 2s)) << threadCount() << " vs " << before;
 }
 
+TEST_F(PlayerApiTest, ErrorTextNamesEveryCodeWithoutAnInstance)
+{
+    const struct
+    {
+        int code;
+        const char *text;
+    } cases[] = {
+        {SONVOX_ERR_QUEUE_FULL, "circular queue full"},
+        {SONVOX_ERR_INTERNAL, "internal error"},
+        {SONVOX_ERR_OUT_OF_MEMORY, "out of memory"},
+        {-513, "no such file"},
+        {0, ""},
+        {5, ""},
+        {-515, ""}, // inside a known hundred, without a text of its own
+        {-1100, "unknown error"},
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(svErrorText(c.code), c.text) << c.code;
+}
+
 TEST_F(PlayerApiTest, VolumeWordRoundTrips)
 {
     EXPECT_EQ(svGetVolume(), 0xFFFFFFFFu);

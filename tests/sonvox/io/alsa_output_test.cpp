@@ -122,8 +122,8 @@ TEST(AlsaOutput, NamesAndProbe)
         {"/dev/wave/10", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
         {"/dev/wave/x", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
         {"/dev/wave/", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
-        {"wav:out.wav", -1, 0, nullptr},
-        {"-", -1, 0, nullptr},
+        {"wav:out.wav", SV_ERR_UNSUPPORTED_OUTPUT, 0, nullptr},
+        {"-", SV_ERR_UNSUPPORTED_OUTPUT, 0, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
