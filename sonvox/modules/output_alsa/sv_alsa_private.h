@@ -78,6 +78,7 @@ typedef struct alsa_output
     double balance;        /* 0..1, 0.5 = centre */
     uint32_t saved_volume; /* pcm level and balance: right << 16 | left */
     int feeder_running, feeder_stop;
+    int idle_waits; /* times the feeder found nothing to do and waited to be woken */
     pthread_t feeder;
 
     /* Written by the player thread while no feeder runs (configure, between a close

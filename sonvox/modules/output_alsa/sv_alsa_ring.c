@@ -157,6 +157,7 @@ void *sv_alsa_feeder_main(void *arg)
                     snd_pcm_start(o->pcm);
                 continue;
             }
+            o->idle_waits++;
             pthread_cond_wait(&o->feed_cond, &o->lock);
             continue;
         }
@@ -368,4 +369,13 @@ int sv_alsa_write(void *instance, const void *buffer, int bytes, int bytes_per_s
     }
     pthread_mutex_unlock(&o->lock);
     return result;
+}
+
+int sv_alsa_output_feeder_idle_count(void *instance)
+{
+    alsa_output *o = instance;
+    pthread_mutex_lock(&o->lock);
+    int n = o->idle_waits;
+    pthread_mutex_unlock(&o->lock);
+    return n;
 }
