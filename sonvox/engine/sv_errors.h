@@ -11,9 +11,9 @@ extern "C" {
 
 #define SV_OK 0
 
-/* The answer of the engine's fall-back for a missing optional slot (input seek and send
- * message, output latency and send message, feedback send message): -1, outside the
- * table, so sv_error_text gives "unknown error" for it. */
+/* What the engine answers in place of a missing optional slot (input seek and send
+ * message, output and feedback send message): -1, outside the table, so sv_error_text
+ * gives "unknown error" for it. A module returns it for the same reason. */
 #define SV_ERR_NO_SLOT (-1)
 
 #define SV_ERR_OUT_OF_MEMORY -100

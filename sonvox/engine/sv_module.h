@@ -257,10 +257,10 @@ typedef struct sv_output_module
 
     /* Optional; the engine's fall-back is given beside each. */
     void *(*get_buffer)(void *instance, int size);                                   /* the decoder's own PCM buffer */
-    int (*set_control)(void *instance, const sv_output_control *control, int flags); /* ignored */
+    int (*set_control)(void *instance, const sv_output_control *control, int flags); /* ignored: 0 */
     /* 2 channels, master 100, pcm 100, balance 50, ports 1 */
     int (*get_control)(void *instance, sv_output_control *control, int flags);
-    int (*get_latency)(void *instance, int *milliseconds);                   /* -1 */
+    int (*get_latency)(void *instance, int *milliseconds);                   /* none known: 0 ms */
     int (*get_capabilities)(void *instance);                                 /* 0x7FBFFFFF */
     int (*send_message)(void *instance, int id, const void *data, int size); /* -1 */
 } sv_output_module;
