@@ -39,6 +39,11 @@
  * copied before the function returns; the caller keeps ownership. The library never
  * hands the caller memory that it must free.
  *
+ * Errors
+ * ------
+ * Functions that can fail return a negative error code (>= 0 is success). The codes
+ * these functions can return are listed below; svErrorText() names any code.
+ *
  * Environment
  * -----------
  * SONVOX_ALSA_DEVICE overrides the ALSA PCM the sound goes to (for example "null", or
@@ -58,6 +63,11 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Error codes the functions of this header can return. */
+#define SONVOX_ERR_OUT_OF_MEMORY (-100) /* "out of memory" */
+#define SONVOX_ERR_INTERNAL (-103)      /* "internal error": the player thread has ended */
+#define SONVOX_ERR_QUEUE_FULL (-307)    /* "circular queue full": the player did not keep up */
 
 /*
  * Called by the library with a finished picture of the visualisation.
@@ -156,7 +166,9 @@ SONVOX_API int svPlayMp3(const char *file);
  * stopped.
  *
  * Returns 0 when the command was sent (or there is no instance), or a negative error
- * code when it could not be sent. Returns at once.
+ * code when it could not be sent: SONVOX_ERR_QUEUE_FULL when the player's queue stayed
+ * full for 100 ms, SONVOX_ERR_INTERNAL when the player thread has ended,
+ * SONVOX_ERR_OUT_OF_MEMORY. Returns at once.
  */
 SONVOX_API int svStopMp3(void);
 
@@ -189,6 +201,21 @@ SONVOX_API void svFreeMp3(void);
  */
 SONVOX_API void svSetVolume(uint32_t word);
 SONVOX_API uint32_t svGetVolume(void);
+
+/*
+ * The text of an error code of this library, such as "circular queue full" for
+ * SONVOX_ERR_QUEUE_FULL (-307).
+ *
+ * code     Any int.
+ *
+ * Returns a static, zero-terminated English text: "" for codes >= 0 (success) and for
+ * an unnamed code inside a known hundred (-515), "unknown error" for any other code
+ * (-1100). Never NULL.
+ *
+ * Thread: any thread, at any time; needs no instance. Lifetime: the text lives as long
+ * as the library is loaded; never free it.
+ */
+SONVOX_API const char *svErrorText(int code);
 
 #ifdef __cplusplus
 }

@@ -6,7 +6,12 @@
 
 #include "sonvox.h"
 #include "sonvox/api/sv_player_client.h"
+#include "sonvox/engine/sv_errors.h"
 #include "sonvox/modules/output_alsa/sv_volume.h"
+
+static_assert(SONVOX_ERR_OUT_OF_MEMORY == SV_ERR_OUT_OF_MEMORY && SONVOX_ERR_INTERNAL == SV_ERR_INTERNAL
+                  && SONVOX_ERR_QUEUE_FULL == SV_ERR_QUEUE_FULL,
+              "the public error codes are the library's own");
 
 namespace {
 
@@ -103,6 +108,11 @@ SONVOX_API void svSetVolume(uint32_t word)
 SONVOX_API uint32_t svGetVolume(void)
 {
     return sv_volume_word_get();
+}
+
+SONVOX_API const char *svErrorText(int code)
+{
+    return sv_error_text(code);
 }
 
 } // extern "C"

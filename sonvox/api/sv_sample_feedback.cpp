@@ -43,13 +43,13 @@ void copyText(char *dst, const char *src)
 int probe(const char *name)
 {
     if (!name)
-        return -1;
+        return SV_ERR_PLUGIN_NOT_FOUND;
     // Prefix matches, so "sample-spectrum-32" probes as the spectrum module; new()
     // then wants the exact name.
     for (const char *h : kHandlerNames)
         if (std::strncmp(name, h, std::strlen(h)) == 0)
             return 0;
-    return -1;
+    return SV_ERR_PLUGIN_NOT_FOUND;
 }
 
 int info(sv_module_info *record, int flags)
@@ -88,7 +88,7 @@ int create(void **instance, const char *name, sv_module_entry *, void *, const s
         std::unique_ptr<sonvox::FeedbackView> view =
             sonvox::makeView(name, entry.panel, entry.width, entry.height, entry.bands);
         if (!view)
-            return -1;
+            return SV_ERR_INVALID_PARAMETERS; // probed, but not one of the exact names
         *instance = view.release();
     } catch (const std::bad_alloc &) {
         return SV_ERR_OUT_OF_MEMORY;

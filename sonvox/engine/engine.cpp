@@ -12,6 +12,7 @@
 #include <new>
 
 #include "sonvox/engine/engine_internal.h"
+#include "sonvox/modules/builtin_modules.h"
 
 namespace sv {
 
@@ -557,14 +558,14 @@ int sv_engine_set_priority(sv_engine *control, int which, int level)
 int sv_engine_get_priority(sv_engine *control, int which)
 {
     if (control == nullptr || (which != 0 && which != 1))
-        return -1;
+        return SV_PRIORITY_UNKNOWN;
     const int tid = which == 0 ? control->shared->player_tid.load() : control->shared->feedback_tid.load();
     if (tid == 0)
-        return -1;
+        return SV_PRIORITY_UNKNOWN;
     errno = 0;
     const int nice_value = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (nice_value == -1 && errno != 0)
-        return -1;
+        return SV_PRIORITY_UNKNOWN;
     if (nice_value >= 15)
         return 0;
     if (nice_value > 0)
@@ -583,49 +584,14 @@ int sv_register_module(sv_decoder *decoder, sv_module_kind kind, const char *nam
     return sv::register_on_player(decoder, kind, name, position);
 }
 
-__attribute__((weak)) int sv_file_input_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-__attribute__((weak)) int sv_network_input_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-__attribute__((weak)) int sv_file_output_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-__attribute__((weak)) int sv_alsa_output_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-__attribute__((weak)) int sv_mpeg_codec_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-__attribute__((weak)) int sv_wave_codec_register(void *)
-{
-    return SV_ERR_PLUGIN_NOT_FOUND;
-}
-
 int sv_builtin_init_hook(void *, sv_engine *, sv_decoder *decoder)
 {
-    const struct
-    {
-        sv_module_kind kind;
-        sv_module_register_fn fn;
-    } builtin[] = {
-        {SV_KIND_INPUT, sv_file_input_register},   {SV_KIND_INPUT, sv_network_input_register},
-        {SV_KIND_OUTPUT, sv_file_output_register}, {SV_KIND_OUTPUT, sv_alsa_output_register},
-        {SV_KIND_CODEC, sv_mpeg_codec_register},   {SV_KIND_CODEC, sv_wave_codec_register},
-    };
     int registered = 0;
-    for (const auto &b : builtin) {
+    for (const sv_builtin_module *const *m = sv_builtin_modules; *m != nullptr; ++m) {
         char name[64];
-        if (sv_module_address_name(b.fn, name, sizeof name) < 0)
+        if (sv_module_address_name((*m)->entry, name, sizeof name) < 0)
             continue;
-        // A module that is not built in answers -507 and is skipped.
-        if (sv_register_module(decoder, b.kind, name, 0) >= 0)
+        if (sv_register_module(decoder, (*m)->kind, name, 0) >= 0)
             ++registered;
     }
     return registered;

@@ -61,13 +61,15 @@ public:
         switch (m.code) {
         case SV_CMD_FEEDBACK_EXIT: return false;
         case SV_CMD_SYNC: return true;
-        case 131: queue_.pause(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
-        case 132: queue_.resume(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
-        case 133: queue_.flush(); return true;
-        case 135: queue_.add(TimeStamp{m.n[0], m.n[1]}.total_us(), m.n[2], m.n[3], m.n[4], m.data, m.size); return true;
-        case 136:
-        case 137:
-        case 138: return true;
+        case SV_FB_PAUSE_TIME: queue_.pause(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
+        case SV_FB_PLAY_TIME: queue_.resume(TimeStamp{m.n[0], m.n[1]}.total_us()); return true;
+        case SV_FB_FLUSH: queue_.flush(); return true;
+        case SV_FB_AUDIO_EVENT:
+            queue_.add(TimeStamp{m.n[0], m.n[1]}.total_us(), m.n[2], m.n[3], m.n[4], m.data, m.size);
+            return true;
+        case SV_FB_TIMECODE_EVENT:
+        case SV_FB_TIMECODE_AT:
+        case SV_FB_POSITION_AT: return true;
         default: break;
         }
         const int r = command(m);
@@ -145,7 +147,7 @@ private:
             if (instance_ == nullptr)
                 return SV_ERR_INTERNAL;
             if (handler_->entry.d.feedback.send_message == nullptr)
-                return -1;
+                return SV_ERR_NO_SLOT;
             return handler_->entry.d.feedback.send_message(instance_, m.n[0], m.data, m.size);
         case SV_CMD_SELECT_FEEDBACK_NAME: {
             if (name_ == m.s[0] && (instance_ != nullptr || name_.empty()))

@@ -116,6 +116,21 @@ enum {
     SV_CMD_GET_FEEDBACK_ENV_STRING = 148,
     SV_CMD_UNSET_FEEDBACK_ENV = 149,
 
+    /* Codes with a payload shape but no command behind them: taken without effect and
+     * without reply. */
+    SV_CMD_RESERVED_30 = 30,
+    SV_CMD_RESERVED_54 = 54,
+    SV_CMD_RESERVED_56 = 56,
+
+    /* player -> feedback thread only (a client sending one is taken without effect) */
+    SV_FB_PAUSE_TIME = 131,     /* n[0] seconds, n[1] microseconds of the pause */
+    SV_FB_PLAY_TIME = 132,      /* n[0] seconds, n[1] microseconds of the (re)start */
+    SV_FB_FLUSH = 133,          /* discard the queued events */
+    SV_FB_AUDIO_EVENT = 135,    /* SV_FEEDBACK_AUDIO: time, format and samples */
+    SV_FB_TIMECODE_EVENT = 136, /* SV_FEEDBACK_TIMECODE */
+    SV_FB_TIMECODE_AT = 137,    /* timecode at a time (ignored by the feedback thread) */
+    SV_FB_POSITION_AT = 138,    /* position at a time (ignored by the feedback thread) */
+
     /* notifications, engine -> client */
     SV_NOTE_READY = 73,
     SV_NOTE_ACK = 74,
@@ -360,7 +375,9 @@ int sv_version(int which);
 /* Priority of an engine thread (which: 0 player, 1 feedback). Levels 0 idle, 1 below
  * normal, 2 normal, 3 above normal, 4 highest, mapped to nice values 19, 5, 0, -5, -10
  * of that thread. Set: other levels give -102; a refusal by the system gives -504.
- * Get: the level, or -1 when it cannot be read. */
+ * Get: the level, or SV_PRIORITY_UNKNOWN (-1, a level, not an error code) when it
+ * cannot be read. */
+#define SV_PRIORITY_UNKNOWN (-1)
 int sv_engine_set_priority(sv_engine *control, int which, int level);
 int sv_engine_get_priority(sv_engine *control, int which);
 
@@ -379,23 +396,10 @@ int sv_register_module(sv_decoder *decoder, sv_module_kind kind, const char *nam
  * always enough). Returns the length or -102. */
 int sv_module_address_name(sv_module_register_fn entry, char *buffer, int size);
 
-/* Built-in modules. Each engineer defines the strong symbol of their module; the engine
- * carries weak stand-ins returning -507, and a module whose entry point answers -507 is
- * skipped. The built-in init hook registers them in this order (ids by kind):
- *   inputs:  sv_file_input_register (0), sv_network_input_register (1)
- *   outputs: sv_file_output_register (0), sv_alsa_output_register (1)
- *   codecs:  sv_mpeg_codec_register (0), sv_wave_codec_register (1)
- * Each fills the zeroed descriptor of its kind (sv_input_module, sv_output_module,
- * sv_codec_module) and returns 0. */
-int sv_file_input_register(void *descriptor);
-int sv_network_input_register(void *descriptor);
-int sv_file_output_register(void *descriptor);
-int sv_alsa_output_register(void *descriptor);
-int sv_mpeg_codec_register(void *descriptor);
-int sv_wave_codec_register(void *descriptor);
-
-/* The init hook that registers the built-in modules above (user data unused), and a
- * start list holding it as "init-hook". */
+/* The init hook that registers the library's built-in modules (the table in
+ * modules/builtin_modules.c, in its order: file input 0; file output 0, ALSA output 1;
+ * MPEG codec 0, WAVE codec 1) by address (user data unused), and a start list holding
+ * it as "init-hook". The hook returns the number of modules registered. */
 int sv_builtin_init_hook(void *user, sv_engine *control, sv_decoder *decoder);
 const sv_start_entry *sv_builtin_start_list(void);
 

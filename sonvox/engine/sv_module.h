@@ -11,9 +11,10 @@
  * Conventions:
  * - Every function returns 0 (or a count, where noted) on success and a negative
  *   error code from sv_errors.h on failure. Nothing throws across this boundary.
- * - Optional slots may be NULL; the engine applies the documented fall-backs.
- * - All module functions run on the engine's player thread (feedback handlers on
- *   the feedback thread); a module instance is never used from two threads.
+ * - Beside each descriptor type below, headings say which slots are required (the
+ *   registry refuses a descriptor without them, -103) and which optional (NULL: the
+ *   engine applies the fall-back given there), and on which thread they run.
+ * - A module instance is never used from two engine threads.
  * - Strings passed in are owned by the caller and valid only during the call:
  *   a module that keeps one copies it.
  */
@@ -213,49 +214,73 @@ typedef struct sv_decoder
 
 typedef struct sv_input_module
 {
-    int version;
+    int version; /* SV_MODULE_INTERFACE_VERSION */
+
+    /* All operations run on the player thread, one call at a time per instance. */
+
+    /* Optional: without it the module accepts every name. */
     int (*probe)(const char *name); /* 0 accepts */
+
+    /* Required. */
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *name, struct sv_module_entry *entry, sv_decoder *decoder);
     int (*destroy)(void *instance);
     int (*open)(void *instance);
     int (*close)(void *instance);
     int (*read)(void *instance, void *buffer, int size); /* bytes read; 0 at end */
-    int (*seek)(void *instance, int64_t offset);
-    int (*get_capabilities)(void *instance);                                 /* optional: 0 */
-    int64_t (*get_size)(void *instance);                                     /* optional: 0 */
-    int (*send_message)(void *instance, int id, const void *data, int size); /* optional: -1 */
+
+    /* Optional; the engine's fall-back is given beside each. */
+    int (*seek)(void *instance, int64_t offset);                             /* -1 */
+    int (*get_capabilities)(void *instance);                                 /* 0 */
+    int64_t (*get_size)(void *instance);                                     /* 0 */
+    int (*send_message)(void *instance, int id, const void *data, int size); /* -1 */
 } sv_input_module;
 
 typedef struct sv_output_module
 {
-    int version;
+    int version; /* SV_MODULE_INTERFACE_VERSION */
+
+    /* All operations run on the player thread, one call at a time per instance. A
+     * module that hands the sound to a thread of its own (the ALSA output's feeder)
+     * guards what that thread shares with a lock of its own. */
+
+    /* Optional: without it the module accepts every name. */
     int (*probe)(const char *name);
+
+    /* Required. */
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *name, struct sv_module_entry *entry, sv_decoder *decoder);
     int (*destroy)(void *instance);
     int (*open)(void *instance);
     int (*close)(void *instance);
     int (*write)(void *instance, const void *buffer, int bytes, int bytes_per_sample, int channels, int frequency);
-    /* optional: the engine hands out the decoder's own PCM buffer */
-    void *(*get_buffer)(void *instance, int size);
-    int (*set_control)(void *instance, const sv_output_control *control, int flags);
-    /* optional: 2 channels, master 100, pcm 100, balance 50, ports 1 */
+
+    /* Optional; the engine's fall-back is given beside each. */
+    void *(*get_buffer)(void *instance, int size);                                   /* the decoder's own PCM buffer */
+    int (*set_control)(void *instance, const sv_output_control *control, int flags); /* ignored: 0 */
+    /* 2 channels, master 100, pcm 100, balance 50, ports 1 */
     int (*get_control)(void *instance, sv_output_control *control, int flags);
-    int (*get_latency)(void *instance, int *milliseconds);                   /* optional: -1 */
-    int (*get_capabilities)(void *instance);                                 /* optional: 0x7FBFFFFF */
-    int (*send_message)(void *instance, int id, const void *data, int size); /* optional: -1 */
+    int (*get_latency)(void *instance, int *milliseconds);                   /* none known: 0 ms */
+    int (*get_capabilities)(void *instance);                                 /* 0x7FBFFFFF */
+    int (*send_message)(void *instance, int id, const void *data, int size); /* -1 */
 } sv_output_module;
 
 typedef struct sv_codec_module
 {
-    int version;
+    int version; /* SV_MODULE_INTERFACE_VERSION */
+
+    /* All operations run on the player thread, one call at a time per instance. */
+
+    /* Required. */
     int (*probe)(const char *content_type, const char *name);
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *content_type, const char *name, struct sv_module_entry *entry,
                   sv_decoder *decoder);
     int (*destroy)(void *instance);
     int (*decode)(void *instance, sv_output_block *block, sv_stream_info *stream);
+
+    /* Optional: left empty, the engine does without (no position mapping, no seek
+     * notice, no settings). */
     int (*start_stream)(void *instance, sv_stream_info *stream);
     float (*offset_to_fraction)(void *instance, int64_t offset);
     int64_t (*fraction_to_offset)(void *instance, float fraction);
@@ -265,6 +290,8 @@ typedef struct sv_codec_module
     int (*reset)(void *instance);
     int (*set_settings)(void *instance, const sv_codec_settings *settings, int which);
     int (*get_settings)(void *instance, sv_codec_settings *settings, int which);
+
+    /* Unused: always NULL. */
     void *unused;
 } sv_codec_module;
 
@@ -273,11 +300,19 @@ typedef struct sv_codec_module
 typedef struct sv_filter_next sv_filter_next;
 typedef struct sv_filter_module
 {
-    int version;
+    int version; /* SV_MODULE_INTERFACE_VERSION */
+
+    /* All operations run on the player thread. create runs once, at registration. */
+
+    /* Optional. */
     int (*probe)(const char *name);
+
+    /* Required. */
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *name, struct sv_module_entry *entry, sv_decoder *decoder);
     int (*destroy)(void *instance);
+
+    /* Optional: an empty operation passes straight on to `next`. */
     int (*open)(void *instance, sv_filter_next *next);
     int (*close)(void *instance, sv_filter_next *next);
     /* input filters: read; output filters: write (bytes, bytes per sample, channels, frequency) */
@@ -339,21 +374,43 @@ typedef struct sv_feedback_env
 
 typedef struct sv_feedback_module
 {
-    int version;
+    int version; /* SV_FEEDBACK_INTERFACE_VERSION */
+
+    /* All operations run on the feedback thread, one call at a time per instance. */
+
+    /* Required. */
     int (*probe)(const char *name);
     int (*info)(sv_module_info *info, int flags);
     int (*create)(void **instance, const char *name, struct sv_module_entry *entry, void *feedback_context,
                   const sv_feedback_env *env);
     int (*destroy)(void *instance);
+
+    /* Optional: start and stop left empty are skipped; send_message gives -1. */
     int (*start)(void *instance);
     int (*stop)(void *instance);
     int (*send_message)(void *instance, int id, const void *data, int size);
+
+    /* Required. */
     int (*event)(void *instance, const sv_feedback_event *event);
 } sv_feedback_module;
 
 /* A module's entry point: fills the zeroed descriptor of its kind (one of the structs
  * above, chosen by the kind it is registered as). Non-zero aborts the registration. */
 typedef int (*sv_module_register_fn)(void *descriptor);
+
+/* A module built into the library: a const record beside its callbacks, listed in the
+ * library's table of built-in modules (modules/builtin_modules.c), which the engine
+ * registers at start. `descriptor` points to the filled, const descriptor of `kind`;
+ * `entry` copies it into the zeroed descriptor the registry hands it, and its address
+ * ("function@<hex>") is what the engine registers. */
+typedef struct sv_builtin_module
+{
+    sv_module_kind kind;
+    const char *name;        /* what info reports for SV_INFO_NAME */
+    const char *description; /* the module's version text */
+    const void *descriptor;  /* version in slot 0, then the operations */
+    sv_module_register_fn entry;
+} sv_builtin_module;
 
 /* A registry entry; modules only read `id` (their report source). */
 typedef struct sv_module_entry

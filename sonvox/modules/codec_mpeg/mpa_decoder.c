@@ -100,7 +100,7 @@ int mpa_get_equalizer(const mpa_decoder *d, signed char values[64])
 {
     if (!d->eq[0] || !d->eq[1]) {
         memset(values, 0, 64);
-        return -1;
+        return SV_ERR_NO_SUCH_PROPERTY;
     }
     for (int i = 0; i < 64; i++) {
         float g = d->eq[i >> 5][i & 31];

@@ -66,7 +66,7 @@ typedef struct mpa_header
  * free-format (bitrate index 0) or index 15, no layer bits 0, no sampling index 3, the
  * padding bit only with sampling index 0 (44.1/22.05/11.025 kHz), the MPEG-1 Layer II
  * bitrate/mode pairs, MPEG-2.5 only with Layer III. Returns 0 and fills *h when valid,
- * -1 otherwise (h may be NULL to only test validity). */
+ * -700 (SV_ERR_INVALID_FRAME) otherwise (h may be NULL to only test validity). */
 int mpa_parse_header(uint32_t word, mpa_header *h);
 
 /* Input callback: exactly `size` bytes into buf, 0 at end of input, or a negative error. */
@@ -119,7 +119,8 @@ int mpa_get_downsampling(const mpa_decoder *d);
  * set: 0, or SV_ERR_OUT_OF_MEMORY (then no equaliser is active).
  * remove: frees both tables (no equalisation).
  * get: turns the gains back into values ((g-1)*32 for g >= 1, (1-1/g)*32 otherwise,
- * rounded to nearest); writes zeros and returns -1 when no equaliser is set, else 0. */
+ * rounded to nearest); writes zeros and returns -900 (SV_ERR_NO_SUCH_PROPERTY) when no equaliser is
+ * set, else 0. */
 int mpa_set_equalizer(mpa_decoder *d, const signed char values[64]);
 void mpa_remove_equalizer(mpa_decoder *d);
 int mpa_get_equalizer(const mpa_decoder *d, signed char values[64]);

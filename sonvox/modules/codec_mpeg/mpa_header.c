@@ -27,7 +27,7 @@ static const int k_frequencies[3][3] = {
 int mpa_parse_header(uint32_t w, mpa_header *out)
 {
     if ((w & 0xFFE00000u) != 0xFFE00000u)
-        return -1;
+        return SV_ERR_INVALID_FRAME;
     int v25 = !((w >> 20) & 1);
     int version_bit = (w >> 19) & 1;
     int layer_bits = (w >> 17) & 3;
@@ -37,21 +37,21 @@ int mpa_parse_header(uint32_t w, mpa_header *out)
     int mode = (w >> 6) & 3;
 
     if (v25 && version_bit)
-        return -1; /* reserved version */
+        return SV_ERR_INVALID_FRAME; /* reserved version */
     if (layer_bits == 0 || bitrate_index == 0 || bitrate_index == 15 || sampling_index == 3)
-        return -1;
+        return SV_ERR_INVALID_FRAME;
     if (padding && sampling_index != 0)
-        return -1;
+        return SV_ERR_INVALID_FRAME;
     int layer = 4 - layer_bits;
     int level = v25 ? 0 : (version_bit ? 1 : 2);
     if (level == 0 && layer != 3)
-        return -1;
+        return SV_ERR_INVALID_FRAME;
     if (level == 1 && layer == 2) {
         int single = mode == 3;
         if (!single && (bitrate_index == 1 || bitrate_index == 2 || bitrate_index == 3 || bitrate_index == 5))
-            return -1;
+            return SV_ERR_INVALID_FRAME;
         if (single && bitrate_index >= 11)
-            return -1;
+            return SV_ERR_INVALID_FRAME;
     }
     if (!out)
         return 0;

@@ -213,6 +213,12 @@ int mpa_decode_layer2(mpa_decoder *d, const mpa_header *h);
 int mpa_decode_layer3(mpa_decoder *d, const mpa_header *h, const uint8_t *main, int main_bytes);
 int mpa_l3_read_side_info(mpa_decoder *d, const mpa_header *h, const uint8_t *side);
 void mpa_l3_reset(mpa_decoder *d);
+/* Alias reduction over the first sblimit subbands of one granule's 576 lines. */
+void mpa_l3_antialias(const mpa_tables *t, float *xr, int sblimit);
+/* IMDCT of one subband's 18 lines with window `win` (long) or as three short
+ * windows, adding the previous granule's overlap `ov` and keeping the new one. */
+void mpa_l3_imdct_long(const mpa_tables *t, const float *in, const float *win, float *out, float *ov);
+void mpa_l3_imdct_short(const mpa_tables *t, const float *in, float *out, float *ov);
 
 #ifdef __cplusplus
 }

@@ -215,8 +215,8 @@ int mpeg_info(sv_module_info *info, int flags)
         return SV_ERR_INVALID_PARAMETERS;
     int device = info->count;
     if (flags & SV_INFO_NAME) {
-        copy_text(info->name, "MPEG Audio Codec");
-        copy_text(info->description, "Version 1.2");
+        copy_text(info->name, sv_mpeg_codec_module.name);
+        copy_text(info->description, sv_mpeg_codec_module.description);
     }
     if (flags & SV_INFO_DEVICE) {
         if (device != 0)
@@ -464,30 +464,47 @@ int mpeg_get_settings(void *instance, sv_codec_settings *settings, int which)
     if (which & SV_CODEC_SETTING_2)
         settings->setting2 = mpa_get_downsampling(c->mpa);
     if (which & SV_CODEC_EQUALIZER) {
-        result = mpa_get_equalizer(c->mpa, settings->equalizer) == 0 ? 0 : -1;
+        result = mpa_get_equalizer(c->mpa, settings->equalizer);
         settings->has_equalizer = result == 0;
     }
     return result;
 }
 
+// Every slot in declaration order, as C++ designated initialisers require; the empty
+// ones are optional (see sv_module.h).
+const sv_codec_module mpeg_descriptor = {
+    .version = SV_MODULE_INTERFACE_VERSION,
+    .probe = mpeg_probe,
+    .info = mpeg_info,
+    .create = mpeg_new,
+    .destroy = mpeg_delete,
+    .decode = mpeg_decode,
+    .start_stream = mpeg_start_stream,
+    .offset_to_fraction = mpeg_offset_to_fraction,
+    .fraction_to_offset = mpeg_fraction_to_offset,
+    .input_changed = mpeg_input_changed,
+    .input_closed = nullptr,
+    .seek_done = mpeg_seek_done,
+    .reset = mpeg_reset,
+    .set_settings = mpeg_set_settings,
+    .get_settings = mpeg_get_settings,
+    .unused = nullptr,
+};
+
 } // namespace
 
 extern "C" int sv_mpeg_codec_register(void *descriptor)
 {
-    auto *m = static_cast<sv_codec_module *>(descriptor);
-    m->version = SV_MODULE_INTERFACE_VERSION;
-    m->probe = mpeg_probe;
-    m->info = mpeg_info;
-    m->create = mpeg_new;
-    m->destroy = mpeg_delete;
-    m->decode = mpeg_decode;
-    m->start_stream = mpeg_start_stream;
-    m->offset_to_fraction = mpeg_offset_to_fraction;
-    m->fraction_to_offset = mpeg_fraction_to_offset;
-    m->input_changed = mpeg_input_changed;
-    m->seek_done = mpeg_seek_done;
-    m->reset = mpeg_reset;
-    m->set_settings = mpeg_set_settings;
-    m->get_settings = mpeg_get_settings;
+    if (descriptor == nullptr)
+        return SV_ERR_INVALID_PARAMETERS;
+    std::memcpy(descriptor, &mpeg_descriptor, sizeof mpeg_descriptor);
     return 0;
 }
+
+extern "C" const sv_builtin_module sv_mpeg_codec_module = {
+    .kind = SV_KIND_CODEC,
+    .name = "MPEG Audio Codec",
+    .description = "Version 1.2",
+    .descriptor = &mpeg_descriptor,
+    .entry = sv_mpeg_codec_register,
+};

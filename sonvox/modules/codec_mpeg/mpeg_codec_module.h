@@ -20,12 +20,17 @@
 #ifndef SONVOX_MODULES_CODEC_MPEG_MPEG_CODEC_MODULE_H
 #define SONVOX_MODULES_CODEC_MPEG_MPEG_CODEC_MODULE_H
 
+#include "sonvox/engine/sv_module.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Entry point: fills a zeroed sv_codec_module descriptor. Always returns 0. */
 int sv_mpeg_codec_register(void *descriptor);
+
+/* The module's const record, listed in the table of built-in modules. */
+extern const sv_builtin_module sv_mpeg_codec_module;
 
 /* Largest output block: one frame of 1152 stereo 16-bit samples. */
 #define MPEG_CODEC_MAX_BLOCK_BYTES 4608

@@ -186,11 +186,11 @@ int wave_probe(const char *content_type, const char *name)
         || std::strcmp(ct, "audio/x-wave") == 0)
         return 0;
     if (std::strcmp(ct, "audio/unknown") != 0 && std::strcmp(ct, "audio") != 0 && std::strcmp(ct, "unknown") != 0)
-        return -1;
+        return SV_ERR_UNSUPPORTED_FORMAT;
     if (!name)
-        return -1;
+        return SV_ERR_UNSUPPORTED_FORMAT;
     const char *dot = std::strrchr(name, '.');
-    return dot && std::strcmp(dot + 1, "wav") == 0 ? 0 : -1;
+    return dot && std::strcmp(dot + 1, "wav") == 0 ? 0 : SV_ERR_UNSUPPORTED_FORMAT;
 }
 
 void copy_text(char *dst, const char *src)
@@ -205,8 +205,8 @@ int wave_info(sv_module_info *info, int flags)
         return SV_ERR_INVALID_PARAMETERS;
     int device = info->count;
     if (flags & SV_INFO_NAME) {
-        copy_text(info->name, "WAVE Audio Codec");
-        copy_text(info->description, "Version 1.0");
+        copy_text(info->name, sv_wave_codec_module.name);
+        copy_text(info->description, sv_wave_codec_module.description);
     }
     if (flags & SV_INFO_DEVICE) {
         if (device != 0)
@@ -375,20 +375,41 @@ int wave_get_settings(void *instance, sv_codec_settings *settings, int which)
     return 0;
 }
 
+// Every slot in declaration order, as C++ designated initialisers require; the empty
+// ones are optional (see sv_module.h).
+const sv_codec_module wave_descriptor = {
+    .version = SV_MODULE_INTERFACE_VERSION,
+    .probe = wave_probe,
+    .info = wave_info,
+    .create = wave_new,
+    .destroy = wave_delete,
+    .decode = wave_decode,
+    .start_stream = wave_start_stream,
+    .offset_to_fraction = nullptr,
+    .fraction_to_offset = nullptr,
+    .input_changed = wave_input_changed,
+    .input_closed = nullptr,
+    .seek_done = nullptr,
+    .reset = nullptr,
+    .set_settings = wave_set_settings,
+    .get_settings = wave_get_settings,
+    .unused = nullptr,
+};
+
 } // namespace
 
 extern "C" int sv_wave_codec_register(void *descriptor)
 {
-    auto *m = static_cast<sv_codec_module *>(descriptor);
-    m->version = SV_MODULE_INTERFACE_VERSION;
-    m->probe = wave_probe;
-    m->info = wave_info;
-    m->create = wave_new;
-    m->destroy = wave_delete;
-    m->decode = wave_decode;
-    m->start_stream = wave_start_stream;
-    m->input_changed = wave_input_changed;
-    m->set_settings = wave_set_settings;
-    m->get_settings = wave_get_settings;
+    if (descriptor == nullptr)
+        return SV_ERR_INVALID_PARAMETERS;
+    std::memcpy(descriptor, &wave_descriptor, sizeof wave_descriptor);
     return 0;
 }
+
+extern "C" const sv_builtin_module sv_wave_codec_module = {
+    .kind = SV_KIND_CODEC,
+    .name = "WAVE Audio Codec",
+    .description = "Version 1.0",
+    .descriptor = &wave_descriptor,
+    .entry = sv_wave_codec_register,
+};

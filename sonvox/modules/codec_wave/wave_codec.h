@@ -10,12 +10,17 @@
 #ifndef SONVOX_MODULES_CODEC_WAVE_WAVE_CODEC_H
 #define SONVOX_MODULES_CODEC_WAVE_WAVE_CODEC_H
 
+#include "sonvox/engine/sv_module.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Entry point: fills a zeroed sv_codec_module descriptor. Always returns 0. */
 int sv_wave_codec_register(void *descriptor);
+
+/* The module's const record, listed in the table of built-in modules. */
+extern const sv_builtin_module sv_wave_codec_module;
 
 /* Largest data offset the header parser accepts. */
 #define WAVE_MAX_DATA_OFFSET 8191

@@ -141,8 +141,8 @@ static int file_info(sv_module_info *info, int flags)
     if (!info)
         return SV_ERR_INVALID_PARAMETERS;
     if (flags & SV_INFO_NAME) {
-        set_text(info->name, sizeof info->name, "Input From File");
-        set_text(info->description, sizeof info->description, "Version 1.2");
+        set_text(info->name, sizeof info->name, sv_file_input_module.name);
+        set_text(info->description, sizeof info->description, sv_file_input_module.description);
     }
     if (flags & SV_INFO_DEVICE_COUNT)
         info->count = 2;
@@ -247,14 +247,14 @@ static int to_utf8(const char *charset, const char *text, char *out, size_t size
 {
     iconv_t cd = iconv_open("UTF-8", charset);
     if (cd == (iconv_t)-1)
-        return -1;
+        return SV_ERR_UNSUPPORTED_FORMAT;
     char *in = (char *)text;
     size_t in_left = strlen(text), out_left = size - 1;
     char *o = out;
     size_t r = iconv(cd, &in, &in_left, &o, &out_left);
     iconv_close(cd);
     if (r == (size_t)-1 || in_left != 0)
-        return -1;
+        return SV_ERR_UNSUPPORTED_FORMAT;
     *o = '\0';
     return 0;
 }
@@ -367,9 +367,11 @@ static int file_read(void *instance, void *buffer, int size)
 static int file_seek(void *instance, int64_t offset)
 {
     file_input *in = instance;
-    if (!in || !in->file || in->is_stdin || offset < 0)
-        return -1;
-    return fseeko(in->file, (off_t)offset, SEEK_SET) == 0 ? 0 : -1;
+    if (!in || !in->file || offset < 0)
+        return SV_ERR_INVALID_PARAMETERS;
+    if (in->is_stdin)
+        return SV_ERR_READ_FAILED; /* standard input cannot seek */
+    return fseeko(in->file, (off_t)offset, SEEK_SET) == 0 ? 0 : SV_ERR_READ_FAILED;
 }
 
 static int file_capabilities(void *instance)
@@ -389,22 +391,32 @@ static int64_t file_size(void *instance)
     return (int64_t)st.st_size;
 }
 
+static const sv_input_module file_input_descriptor = {
+    .version = SV_MODULE_INTERFACE_VERSION,
+    .probe = file_probe,
+    .info = file_info,
+    .create = file_create,
+    .destroy = file_destroy,
+    .open = file_open,
+    .close = file_close,
+    .read = file_read,
+    .seek = file_seek,
+    .get_capabilities = file_capabilities,
+    .get_size = file_size,
+};
+
 int sv_file_input_register(void *descriptor)
 {
-    sv_input_module *m = descriptor;
-    if (!m)
+    if (!descriptor)
         return SV_ERR_INVALID_PARAMETERS;
-    m->version = SV_MODULE_INTERFACE_VERSION;
-    m->probe = file_probe;
-    m->info = file_info;
-    m->create = file_create;
-    m->destroy = file_destroy;
-    m->open = file_open;
-    m->close = file_close;
-    m->read = file_read;
-    m->seek = file_seek;
-    m->get_capabilities = file_capabilities;
-    m->get_size = file_size;
-    m->send_message = NULL;
+    memcpy(descriptor, &file_input_descriptor, sizeof file_input_descriptor);
     return 0;
 }
+
+const sv_builtin_module sv_file_input_module = {
+    .kind = SV_KIND_INPUT,
+    .name = "Input From File",
+    .description = "Version 1.2",
+    .descriptor = &file_input_descriptor,
+    .entry = sv_file_input_register,
+};

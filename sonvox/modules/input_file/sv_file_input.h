@@ -8,12 +8,17 @@
 #ifndef SONVOX_MODULES_INPUT_FILE_SV_FILE_INPUT_H
 #define SONVOX_MODULES_INPUT_FILE_SV_FILE_INPUT_H
 
+#include "sonvox/engine/sv_module.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Entry point: fills a zeroed sv_input_module. Returns 0. */
 int sv_file_input_register(void *descriptor);
+
+/* The module's const record, listed in the table of built-in modules. */
+extern const sv_builtin_module sv_file_input_module;
 
 /* Number of names in the ID3 version 1 genre list (indexed 0..79). */
 #define SV_ID3V1_GENRE_COUNT 80

@@ -24,12 +24,17 @@
 #ifndef SONVOX_MODULES_OUTPUT_ALSA_SV_ALSA_OUTPUT_H
 #define SONVOX_MODULES_OUTPUT_ALSA_SV_ALSA_OUTPUT_H
 
+#include "sonvox/engine/sv_module.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Entry point: fills a zeroed sv_output_module. Returns 0. */
 int sv_alsa_output_register(void *descriptor);
+
+/* The module's const record, listed in the table of built-in modules. */
+extern const sv_builtin_module sv_alsa_output_module;
 
 /* Number of buffers in the ring. */
 #define SV_ALSA_RING_SIZE 48

@@ -27,6 +27,11 @@ uint32_t sv_alsa_output_saved_volume(void *instance);
 /* The PCM name an instance opens (after SONVOX_ALSA_DEVICE is applied). */
 const char *sv_alsa_output_pcm_name(void *instance);
 
+/* How often the feeder thread has found nothing it may do (closed, failed, paused or
+ * an empty ring) and gone to wait until it is woken. A test that sees this count grow
+ * after a change knows the feeder has taken the change into account. */
+int sv_alsa_output_feeder_idle_count(void *instance);
+
 /* The sample rate the device was opened at (0 while closed). */
 int sv_alsa_output_device_rate(void *instance);
 

@@ -77,8 +77,8 @@ static int file_info(sv_module_info *info, int flags)
     if (!info)
         return SV_ERR_INVALID_PARAMETERS;
     if (flags & SV_INFO_NAME) {
-        set_text(info->name, sizeof info->name, "Output To File");
-        set_text(info->description, sizeof info->description, "Version 1.2");
+        set_text(info->name, sizeof info->name, sv_file_output_module.name);
+        set_text(info->description, sizeof info->description, sv_file_output_module.description);
     }
     if (flags & SV_INFO_DEVICE_COUNT)
         info->count = 3;
@@ -393,19 +393,30 @@ static int file_destroy(void *instance)
     return 0;
 }
 
+/* No get_buffer, controls or latency: the engine's fall-backs apply. */
+static const sv_output_module file_output_descriptor = {
+    .version = SV_MODULE_INTERFACE_VERSION,
+    .probe = file_probe,
+    .info = file_info,
+    .create = file_create,
+    .destroy = file_destroy,
+    .open = file_open,
+    .close = file_close,
+    .write = file_write,
+};
+
 int sv_file_output_register(void *descriptor)
 {
-    sv_output_module *m = descriptor;
-    if (!m)
+    if (!descriptor)
         return SV_ERR_INVALID_PARAMETERS;
-    m->version = SV_MODULE_INTERFACE_VERSION;
-    m->probe = file_probe;
-    m->info = file_info;
-    m->create = file_create;
-    m->destroy = file_destroy;
-    m->open = file_open;
-    m->close = file_close;
-    m->write = file_write;
-    /* No get_buffer, controls or latency: the engine's fall-backs apply. */
+    memcpy(descriptor, &file_output_descriptor, sizeof file_output_descriptor);
     return 0;
 }
+
+const sv_builtin_module sv_file_output_module = {
+    .kind = SV_KIND_OUTPUT,
+    .name = "Output To File",
+    .description = "Version 1.2",
+    .descriptor = &file_output_descriptor,
+    .entry = sv_file_output_register,
+};

@@ -10,12 +10,17 @@
 #ifndef SONVOX_MODULES_OUTPUT_FILE_SV_FILE_OUTPUT_H
 #define SONVOX_MODULES_OUTPUT_FILE_SV_FILE_OUTPUT_H
 
+#include "sonvox/engine/sv_module.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Entry point: fills a zeroed sv_output_module. Returns 0. */
 int sv_file_output_register(void *descriptor);
+
+/* The module's const record, listed in the table of built-in modules. */
+extern const sv_builtin_module sv_file_output_module;
 
 #ifdef __cplusplus
 }

@@ -295,7 +295,14 @@ TEST_F(PlayerApiTest, NoPanelOrUnusableSizesDrawNothingButStillPlay)
         svGetMp3Info(wav.c_str(), &hz, &secs);
         EXPECT_EQ(hz, 16000);
     }
-    std::this_thread::sleep_for(300ms);
+    // The same track with a usable panel draws within the time the last case has
+    // had; releasing the instance then ends its threads, so the count below is final.
+    ASSERT_EQ(svInitMp3(nullptr, &silent, 224, 68, 32), 1); // releases the last case
+    const sv_panel q = otherPanel.panel();
+    ASSERT_EQ(svInitMp3(nullptr, &q, 224, 68, 32), 1);
+    EXPECT_EQ(svPlayMp3(wav.c_str()), 1);
+    EXPECT_TRUE(otherPanel.waitForFrames(1, 10s));
+    svFreeMp3();
     EXPECT_EQ(panel.frames(), 0);
 }
 
@@ -359,10 +366,15 @@ TEST_F(FilePcmTest, PlayPauseResumeStop)
     ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
     ASSERT_EQ(svPlayMp3(wav.c_str()), 1);
     EXPECT_EQ(svPauseMp3(), 0);
-    // Paused: whatever was written before the pause stays, nothing more comes.
-    std::this_thread::sleep_for(200ms);
+    // Paused: whatever was written before the pause stays, nothing more comes. Asking
+    // for the file's length is a round trip through the player's queue: once it is
+    // answered, the pause has been applied (the output stops feeding the device under
+    // its lock), so the second look sees the same size as the first.
+    int hz = 0, secs = 0;
+    svGetMp3Info(wav.c_str(), &hz, &secs);
+    ASSERT_EQ(hz, 44100);
     const long paused = testmedia::fileSize(out);
-    std::this_thread::sleep_for(300ms);
+    svGetMp3Info(wav.c_str(), &hz, &secs);
     EXPECT_EQ(testmedia::fileSize(out), paused);
     EXPECT_LT(paused, full - second);
 
@@ -399,6 +411,26 @@ TEST_F(PlayerApiTest, ThousandTracksLeaveNoThreadBehind)
     EXPECT_TRUE(eventually([&] { return threadCount() <= before + 2; }, 2s)) << threadCount() << " vs " << before;
     svFreeMp3();
     EXPECT_TRUE(eventually([&] { return threadCount() == before; }, 2s)) << threadCount() << " vs " << before;
+}
+
+TEST_F(PlayerApiTest, ErrorTextNamesEveryCodeWithoutAnInstance)
+{
+    const struct
+    {
+        int code;
+        const char *text;
+    } cases[] = {
+        {SONVOX_ERR_QUEUE_FULL, "circular queue full"},
+        {SONVOX_ERR_INTERNAL, "internal error"},
+        {SONVOX_ERR_OUT_OF_MEMORY, "out of memory"},
+        {-513, "no such file"},
+        {0, ""},
+        {5, ""},
+        {-515, ""}, // inside a known hundred, without a text of its own
+        {-1100, "unknown error"},
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(svErrorText(c.code), c.text) << c.code;
 }
 
 TEST_F(PlayerApiTest, VolumeWordRoundTrips)

@@ -314,7 +314,7 @@ TEST(MpegCodecModule, SettingsReachTheDecoder)
     ASSERT_EQ(s.m.set_settings(s.codec, &set, SV_CODEC_EQUALIZER), 0);
     back.has_equalizer = 1;
     back.equalizer[5] = 9;
-    EXPECT_EQ(s.m.get_settings(s.codec, &back, SV_CODEC_EQUALIZER), -1);
+    EXPECT_EQ(s.m.get_settings(s.codec, &back, SV_CODEC_EQUALIZER), SV_ERR_NO_SUCH_PROPERTY);
     EXPECT_FALSE(back.has_equalizer);
     EXPECT_EQ(back.equalizer[5], 0);
 

@@ -126,7 +126,7 @@ TEST(MpaDecoder, HeaderRules)
         SCOPED_TRACE(testing::Message() << std::hex << c.word);
         mpa_header h;
         int rc = mpa_parse_header(c.word, &h);
-        ASSERT_EQ(rc, c.valid ? 0 : -1);
+        ASSERT_EQ(rc, c.valid ? 0 : SV_ERR_INVALID_FRAME);
         EXPECT_EQ(mpa_parse_header(c.word, nullptr), rc);
         if (!c.valid)
             continue;
@@ -382,7 +382,7 @@ TEST(MpaDecoder, EqualiserSetGetRemoveAndGain)
     mpa_decoder *d = mpa_new();
     signed char values[64], back[64];
     memset(back, 55, sizeof back);
-    EXPECT_EQ(mpa_get_equalizer(d, back), -1);
+    EXPECT_EQ(mpa_get_equalizer(d, back), SV_ERR_NO_SUCH_PROPERTY);
     for (signed char v : back)
         EXPECT_EQ(v, 0);
     const signed char probe[] = {-128, -64, -32, -1, 0, 1, 31, 64, 127};
@@ -392,7 +392,7 @@ TEST(MpaDecoder, EqualiserSetGetRemoveAndGain)
     ASSERT_EQ(mpa_get_equalizer(d, back), 0);
     EXPECT_EQ(0, memcmp(values, back, 64));
     mpa_remove_equalizer(d);
-    EXPECT_EQ(mpa_get_equalizer(d, back), -1);
+    EXPECT_EQ(mpa_get_equalizer(d, back), SV_ERR_NO_SUCH_PROPERTY);
 
     // -32 everywhere halves every subband, so the whole output
     auto bytes = fixture("l2_stereo_48k.mp2");

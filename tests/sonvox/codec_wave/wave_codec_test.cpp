@@ -143,10 +143,18 @@ TEST(WaveCodec, ProbeAcceptsWaveTypesAndWavNamesOfUnknownStreams)
         const char *type, *name;
         int result;
     } cases[] = {
-        {"audio/wave", "a.mp3", 0},         {"audio/x-wav", "", 0},          {"audio/x-wave", "noext", 0},
-        {"audio/unknown", "a.wav", 0},      {"audio", "dir.x/a.wav", 0},     {"unknown", "a.b.wav", 0},
-        {"audio/unknown", "a.WAV", -1},     {"audio/unknown", "a.wave", -1}, {"audio/unknown", "wav", -1},
-        {"audio/unknown", "a.wav.mp3", -1}, {"audio/mpeg", "a.wav", -1},     {"audio/wav", "a.wav", -1},
+        {"audio/wave", "a.mp3", 0},
+        {"audio/x-wav", "", 0},
+        {"audio/x-wave", "noext", 0},
+        {"audio/unknown", "a.wav", 0},
+        {"audio", "dir.x/a.wav", 0},
+        {"unknown", "a.b.wav", 0},
+        {"audio/unknown", "a.WAV", SV_ERR_UNSUPPORTED_FORMAT},
+        {"audio/unknown", "a.wave", SV_ERR_UNSUPPORTED_FORMAT},
+        {"audio/unknown", "wav", SV_ERR_UNSUPPORTED_FORMAT},
+        {"audio/unknown", "a.wav.mp3", SV_ERR_UNSUPPORTED_FORMAT},
+        {"audio/mpeg", "a.wav", SV_ERR_UNSUPPORTED_FORMAT},
+        {"audio/wav", "a.wav", SV_ERR_UNSUPPORTED_FORMAT},
     };
     for (const Case &c : cases)
         EXPECT_EQ(m.probe(c.type, c.name), c.result) << c.type << " " << c.name;

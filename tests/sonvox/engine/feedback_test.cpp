@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <time.h>
-#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include "client_helper.h"
 #include "sonvox/engine/feedback_queue.h"
@@ -13,6 +16,24 @@ namespace {
 int add(FeedbackQueue &q, int64_t t, signed char marker)
 {
     return q.add(t, 8000, 1, 1, &marker, 1);
+}
+
+// Polls the condition until it holds or the limit passes.
+bool eventually(const std::function<bool()> &condition, std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+size_t delivered()
+{
+    std::lock_guard<std::mutex> lock(testmod::feedback_log().mutex);
+    return testmod::feedback_log().delivered_us.size();
 }
 
 } // namespace
@@ -86,7 +107,8 @@ TEST(Feedback, HandlerGetsAudioEventsInStepWithPlayback)
     sv_send_string(c.engine, SV_CMD_INPUT_OPEN, "mem:6400");
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_TRUE(c.state_is(SV_STATE_END_OF_STREAM));
-    usleep(50000);
+    // Events are delivered when they become audible, after the decoding has ended.
+    ASSERT_TRUE(eventually([] { return delivered() >= 2; }));
     sv_send_none(c.engine, SV_CMD_FEEDBACK_STOP);
     EXPECT_EQ(c.answer(SV_CMD_FEEDBACK_STOP), 0);
 
@@ -175,25 +197,28 @@ TEST(Feedback, PauseHoldsQueuedEventsForThePauseLength)
 
     const long long play_at = monotonic_us();
     sv_send_none(c.engine, SV_CMD_PLAY);
-    usleep(30000);
+    // Pause once a few blocks were decoded, so that their events wait in the queue.
+    ASSERT_TRUE(eventually([] { return testmod::capture().writes.load() >= 3; }));
     sv_send_none(c.engine, SV_CMD_PAUSE);
     ASSERT_EQ(c.answer(SV_CMD_PAUSE), 0);
     const long long paused_at = monotonic_us();
-    usleep(200000);
-    {
-        std::lock_guard<std::mutex> lock(testmod::feedback_log().mutex);
-        EXPECT_TRUE(testmod::feedback_log().events.empty()); // all held while paused
-    }
+    // The pause lasts past the time every queued event was due (100 ms after it was
+    // decoded, before the pause). What the handler got is judged afterwards from the
+    // delivery times, so the check does not depend on when it is looked at.
+    while (monotonic_us() < paused_at + 200000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const long long resumed_at = monotonic_us();
     sv_send_none(c.engine, SV_CMD_PLAY);
     ASSERT_EQ(c.answer(SV_CMD_PLAY), 0);
-    usleep(150000);
+    ASSERT_TRUE(eventually([] { return delivered() >= 1; }));
     sv_send_none(c.engine, SV_CMD_STOP);
     ASSERT_EQ(c.answer(SV_CMD_STOP), 0);
 
     auto &log = testmod::feedback_log();
     std::lock_guard<std::mutex> lock(log.mutex);
     ASSERT_FALSE(log.delivered_us.empty());
+    for (long long at : log.delivered_us)
+        EXPECT_GE(at, resumed_at) << "delivered while paused"; // all held while paused
     // The earliest event was stamped at least 100 ms after play; the pause moved it on
     // by the whole pause.
     const long long pause_length = resumed_at - paused_at;

@@ -8,6 +8,7 @@
 #include "client_helper.h"
 #include "sonvox/engine/engine_internal.h"
 #include "sonvox/engine/registry.h"
+#include "sonvox/modules/builtin_modules.h"
 
 namespace {
 
@@ -236,10 +237,11 @@ TEST(Registry, LoaderHookIsAskedBeforeAndAfter)
                                                    "1:1:memory:input_module_register"}));
 }
 
-TEST(Registry, BuiltinStartListRegistersWhatIsLinked)
+TEST(Registry, BuiltinStartListRegistersTheTableInOrder)
 {
-    // Whatever built-in modules exist are registered; those absent are skipped, and
-    // the engine starts either way.
+    // Every module of the built-in table is registered, each kind numbered 0, 1, ... in
+    // table order (the network input, when it comes, takes input id 1), and the
+    // queries name each id's module from its record.
     Client c(sv_builtin_start_list());
     ASSERT_EQ(c.start_result, SV_OK);
     ASSERT_TRUE(c.wait_code(SV_NOTE_READY));
@@ -247,28 +249,29 @@ TEST(Registry, BuiltinStartListRegistersWhatIsLinked)
     {
         int query;
         int info;
-        std::vector<sv_module_register_fn> entries;
+        std::vector<std::string> names; // by id
     } kinds[] = {
-        {SV_CMD_QUERY_INPUTS, SV_NOTE_INPUT_MODULE_INFO, {sv_file_input_register, sv_network_input_register}},
-        {SV_CMD_QUERY_OUTPUTS, SV_NOTE_OUTPUT_MODULE_INFO, {sv_file_output_register, sv_alsa_output_register}},
-        {SV_CMD_QUERY_CODECS, SV_NOTE_CODEC_MODULE_INFO, {sv_mpeg_codec_register, sv_wave_codec_register}},
+        {SV_CMD_QUERY_INPUTS, SV_NOTE_INPUT_MODULE_INFO, {"Input From File"}},
+        {SV_CMD_QUERY_OUTPUTS, SV_NOTE_OUTPUT_MODULE_INFO, {"Output To File", "Win32 Sound Driver Interface"}},
+        {SV_CMD_QUERY_CODECS, SV_NOTE_CODEC_MODULE_INFO, {"MPEG Audio Codec", "WAVE Audio Codec"}},
     };
     for (const auto &k : kinds) {
-        int linked = 0;
-        for (sv_module_register_fn fn : k.entries) {
-            alignas(sv_module_entry) unsigned char descriptor[sizeof(sv_module_entry)] = {};
-            linked += fn(descriptor) != SV_ERR_PLUGIN_NOT_FOUND;
-        }
         c.seen.clear();
         sv_send_none(c.engine, k.query);
         ASSERT_EQ(c.answer(k.query), 0);
-        std::vector<int> ids;
+        std::vector<std::pair<int, std::string>> got, expect;
         for (const Note &n : c.seen)
             if (n.code == k.info)
-                ids.push_back(n.n[0]);
-        std::vector<int> expect;
-        for (int id = linked - 1; id >= 0; --id)
-            expect.push_back(id); // newest first
-        EXPECT_EQ(ids, expect) << k.query;
+                got.emplace_back(n.n[0], n.s[0]);
+        for (int id = static_cast<int>(k.names.size()) - 1; id >= 0; --id)
+            expect.emplace_back(id, k.names[static_cast<size_t>(id)]); // newest first
+        EXPECT_EQ(got, expect) << k.query;
     }
+    int rows = 0;
+    for (const sv_builtin_module *const *m = sv_builtin_modules; *m != nullptr; ++m, ++rows) {
+        alignas(sv_module_entry) unsigned char descriptor[sizeof(sv_module_entry)] = {};
+        EXPECT_EQ((*m)->entry(descriptor), 0) << (*m)->name;
+        EXPECT_EQ(std::memcmp(descriptor, (*m)->descriptor, sizeof(int)), 0) << (*m)->name; // the version word
+    }
+    EXPECT_EQ(rows, 5);
 }

@@ -122,8 +122,8 @@ TEST(AlsaOutput, NamesAndProbe)
         {"/dev/wave/10", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
         {"/dev/wave/x", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
         {"/dev/wave/", 0, SV_ERR_NO_SUCH_DEVICE, nullptr},
-        {"wav:out.wav", -1, 0, nullptr},
-        {"-", -1, 0, nullptr},
+        {"wav:out.wav", SV_ERR_UNSUPPORTED_OUTPUT, 0, nullptr},
+        {"-", SV_ERR_UNSUPPORTED_OUTPUT, 0, nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -231,12 +231,15 @@ TEST(AlsaOutput, RingOf48BuffersIsReusedInOrder)
     EXPECT_EQ(out.m.close(out.inst), 0);
 }
 
-// A device that takes nothing while `stalled` is set.
+// A device that takes nothing while `stalled` is set; `refused` counts its refusals.
 std::atomic<bool> stalled{false};
+std::atomic<int> refused{0};
 snd_pcm_sframes_t stalling_writer(snd_pcm_t *pcm, const void *buffer, snd_pcm_uframes_t frames)
 {
-    if (stalled)
+    if (stalled) {
+        ++refused;
         return -EAGAIN;
+    }
     return snd_pcm_writei(pcm, buffer, frames);
 }
 
@@ -266,23 +269,31 @@ TEST(AlsaOutput, LatencyCountsQueuedFramesThroughPauseResumeAndReset)
     EXPECT_EQ(out.latency(), 48 * 1152 * 1000 / 44100);
 
     // The ring is full: the next buffer is the oldest one, handed out once it played.
-    std::atomic<void *> next{nullptr};
-    std::thread taker([&] { next = out.m.get_buffer(out.inst, 4608); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(next.load(), nullptr) << "handed out while still queued";
-    stalled = false;
-    taker.join();
-    EXPECT_EQ(next.load(), ring[0]);
+    // The device is let go only after it refused the feeder twice more; a get_buffer
+    // that returned before then handed out a buffer still queued.
+    std::atomic<bool> released{false};
+    std::thread release([&] {
+        const int seen = refused;
+        eventually([&] { return refused >= seen + 2; });
+        released = true;
+        stalled = false;
+    });
+    void *next = out.m.get_buffer(out.inst, 4608);
+    EXPECT_TRUE(released.load()) << "handed out while still queued";
+    release.join();
+    EXPECT_EQ(next, ring[0]);
     EXPECT_TRUE(eventually([&] { return out.latency() == 0; }));
     ASSERT_EQ(out.control(SV_CTL_RESET), 0);
     stalled = true;
     for (int i = 0; i < SV_ALSA_RING_SIZE; i++)
         out.queue(1152);
 
-    // Paused, nothing moves even once the device would take it.
+    // Paused, nothing moves even once the device would take it: once the feeder has
+    // seen the pause (and gone idle), the queue is as it was.
     ASSERT_EQ(out.control(SV_CTL_PAUSE), 0);
+    const int idle = sv_alsa_output_feeder_idle_count(out.inst);
     stalled = false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(eventually([&] { return sv_alsa_output_feeder_idle_count(out.inst) > idle; }));
     EXPECT_EQ(out.latency(), 48 * 1152 * 1000 / 44100);
 
     // Resumed, the null device swallows everything at once.
@@ -300,13 +311,17 @@ TEST(AlsaOutput, LatencyCountsQueuedFramesThroughPauseResumeAndReset)
     // Drain waits until what is queued has played, and the output stays open.
     for (int i = 0; i < 10; i++)
         out.queue(1152);
-    std::thread release([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<bool> drained_late{false};
+    std::thread late([&] {
+        const int seen = refused;
+        eventually([&] { return refused >= seen + 2; });
+        drained_late = true;
         stalled = false;
     });
     ASSERT_EQ(out.control(SV_CTL_DRAIN), 0);
+    EXPECT_TRUE(drained_late.load()) << "drain returned while the device took nothing";
     EXPECT_EQ(out.latency(), 0);
-    release.join();
+    late.join();
     out.queue(1152);
     EXPECT_EQ(out.m.close(out.inst), 0);
 }
@@ -381,8 +396,8 @@ TEST(AlsaOutput, VanishedDeviceEndsWritesWithAnErrorAndCanBeOpenedAgain)
         void *buf = out.m.get_buffer(out.inst, 4608);
         ASSERT_NE(buf, nullptr);
         memset(buf, 0, 4608);
+        // A full ring makes the write wait for the feeder, which meets the failure.
         result = out.m.write(out.inst, buf, 4608, 2, 2, 44100);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(result, SV_ERR_NO_SUCH_DEVICE);
     ASSERT_FALSE(out.fd.reports.empty());
@@ -404,8 +419,8 @@ TEST(AlsaOutput, VanishedDeviceEndsWritesWithAnErrorAndCanBeOpenedAgain)
         void *buf = out.m.get_buffer(out.inst, 4608);
         ASSERT_NE(buf, nullptr);
         memset(buf, 0, 4608);
+        // A full ring makes the write wait for the feeder, which meets the failure.
         result = out.m.write(out.inst, buf, 4608, 2, 2, 44100);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(result, SV_ERR_NO_SUCH_DEVICE);
     frames_left = 1L << 30;

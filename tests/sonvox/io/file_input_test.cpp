@@ -205,7 +205,7 @@ TEST(FileInput, ReadsExactBlocksSeeksAndEndsAtAShortRest)
     ASSERT_EQ(in.m.seek(inst, 990), 0);
     ASSERT_EQ(in.m.read(inst, buf, 10), 10);
     EXPECT_EQ(std::string(buf, 10), data.substr(990));
-    EXPECT_EQ(in.m.seek(inst, -5), -1);
+    EXPECT_EQ(in.m.seek(inst, -5), SV_ERR_INVALID_PARAMETERS);
 
     // The file shrinks while it is read: a read past the new end ends the stream.
     ASSERT_EQ(truncate(dir.file("a.wav").c_str(), 150), 0);
@@ -236,7 +236,7 @@ TEST(FileInput, StandardInputIsReadToItsEndAndLeftOpen)
     ASSERT_EQ(in.m.open(inst), 0);
     EXPECT_EQ(in.m.get_capabilities(inst), 0);
     EXPECT_EQ(in.m.get_size(inst), 0);
-    EXPECT_EQ(in.m.seek(inst, 0), -1);
+    EXPECT_EQ(in.m.seek(inst, 0), SV_ERR_READ_FAILED); // standard input cannot seek
     char buf[8];
     ASSERT_EQ(in.m.read(inst, buf, 8), 8);
     EXPECT_EQ(std::string(buf, 8), "01234567");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sonvox/engine/sv_engine.h"
+#include "sonvox/modules/codec_mpeg/mpeg_codec_module.h"
 #include "temp_dir.h"
 
 namespace {

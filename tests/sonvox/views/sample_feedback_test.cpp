@@ -56,10 +56,10 @@ TEST(SampleFeedbackModuleTest, DescriptorProbeAndInfo)
                                                    {"sample-vu", 0},
                                                    {"sample-vu2", 0},
                                                    {"sample-oscilloscope", 0},
-                                                   {"sample-spectru", -1},
-                                                   {"sample-v", -1},
-                                                   {"", -1},
-                                                   {"spectrum", -1}};
+                                                   {"sample-spectru", SV_ERR_PLUGIN_NOT_FOUND},
+                                                   {"sample-v", SV_ERR_PLUGIN_NOT_FOUND},
+                                                   {"", SV_ERR_PLUGIN_NOT_FOUND},
+                                                   {"spectrum", SV_ERR_PLUGIN_NOT_FOUND}};
     for (const auto &[name, want] : probes)
         EXPECT_EQ(m.probe(name), want) << name;
 
@@ -100,7 +100,8 @@ TEST(SampleFeedbackModuleTest, CreatesTheNamedViewOnTheRegisteredPanel)
     env.window = id + 1000; // no such panel
     EXPECT_LT(m.create(&instance, "sample-vu", nullptr, nullptr, &e), 0);
     env.window = id;
-    EXPECT_EQ(m.create(&instance, "sample-vu-x", nullptr, nullptr, &e), -1); // probes, but not exact
+    EXPECT_EQ(m.create(&instance, "sample-vu-x", nullptr, nullptr, &e),
+              SV_ERR_INVALID_PARAMETERS); // probes, but not exact
     EXPECT_EQ(instance, nullptr);
 
     for (const char *name : {"sample-spectrum", "sample-vu", "sample-oscilloscope"}) {
