@@ -321,3 +321,27 @@ TEST_F(ProgrammeEditorTest, AddressPickerFillsTheChosenAddress)
 }
 
 } // namespace
+
+namespace {
+
+// A database that refuses new rows (full, locked or read-only): the programme being
+// replaced stays as it was, and the failure is reported.
+TEST_F(ProgrammeEditorTest, AFailedWriteKeepsTheProgrammeItReplaces)
+{
+    addProgramme(QStringLiteral("T"), QStringLiteral("铃声"), "07:00:00", "07:10:00");
+    openGrid();
+    exec(QStringLiteral(
+        "create trigger refuse before insert on b_sjb begin select raise(abort, 'database or disk is full'); end"));
+    for (bool add : {true, false}) {
+        boxes.shown.clear();
+        programmeAddMode = add;
+        dbhouse().qsjcx->first();
+        fillValid();
+        EXPECT_FALSE(dialog->BitBtn3Click());
+        ASSERT_EQ(boxes.shown.size(), 1);
+        EXPECT_TRUE(boxes.shown[0].startsWith(QStringLiteral("节目保存失败："))) << boxes.shown[0].toStdString();
+        EXPECT_EQ(programmes(QStringLiteral("T")), QStringList{QStringLiteral("铃声 07:00:00-07:10:00 80 已播放 1")});
+    }
+}
+
+} // namespace

@@ -213,3 +213,22 @@ TEST_F(TimetableEditorTest, AddUnderANewNameAndChangeFromTheGridRow)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TimetableEditorTest, AFailedImportKeepsTheTargetsProgrammes)
+{
+    addProgramme(QStringLiteral("A"), QStringLiteral("一"), "08:00:00", "08:10:00");
+    addProgramme(QStringLiteral("B"), QStringLiteral("二"), "09:00:00", "09:10:00");
+    editor->load();
+    exec(QStringLiteral(
+        "create trigger refuse before insert on b_sjb begin select raise(abort, 'database is locked'); end"));
+    editor->ComboBox1->setEditText(QStringLiteral("B"));
+    editor->ComboBox2->setCurrentIndex(editor->ComboBox2->findText(QStringLiteral("A")));
+    editor->BitBtn17Click();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_TRUE(boxes.shown[0].startsWith(QStringLiteral("导入失败："))) << boxes.shown[0].toStdString();
+    EXPECT_EQ(programmes(QStringLiteral("B")), QStringList{QStringLiteral("二 09:00:00-09:10:00 80 已播放 1")});
+}
+
+} // namespace
