@@ -26,7 +26,7 @@ TFormgbcx::TFormgbcx(QWidget *parent)
     DBGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     DBGrid1->installEventFilter(this);
     connect(DBGrid1, &QTableView::doubleClicked, this, [this] { DBGrid1DblClick(); });
-    connect(q, &QAbstractItemModel::modelReset, DBGrid1, [this, q] {
+    auto widths = [this, q] {
         const QStringList fields = q->fieldNames();
         const qsizetype bt = fields.indexOf(QStringLiteral("bt"));
         const qsizetype wz = fields.indexOf(QStringLiteral("strwz"));
@@ -34,7 +34,10 @@ TFormgbcx::TFormgbcx(QWidget *parent)
             DBGrid1->setColumnWidth(static_cast<int>(bt), 213);
         if (wz >= 0)
             DBGrid1->setColumnWidth(static_cast<int>(wz), 258);
-    });
+    };
+    // The caller opens qgbcx before the picker exists, so the widths are set now as well.
+    widths();
+    connect(q, &QAbstractItemModel::modelReset, DBGrid1, widths);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [q](const QModelIndex &current) {
         if (current.isValid() && current.row() != q->recNo())
             q->moveTo(current.row());

@@ -87,14 +87,16 @@ TimetableEditorTab::TimetableEditorTab(TimetableEditorContext context, QObject *
         columns.push_back({QLatin1String(c.field), QString::fromUtf8(c.title)});
     bindGrid(DBGrid2, q, columns);
     DBGrid2->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    connect(q, &QAbstractItemModel::modelReset, DBGrid2, [this, q] {
+    auto widths = [this, q] {
         const QStringList fields = q->fieldNames();
         for (const Column &c : kColumns) {
             const qsizetype i = fields.indexOf(QLatin1String(c.field));
             if (i >= 0)
                 DBGrid2->setColumnWidth(static_cast<int>(i), c.width);
         }
-    });
+    };
+    widths();
+    connect(q, &QAbstractItemModel::modelReset, DBGrid2, widths);
     // The row the user selects is the current row that "修改" and "删除一条" act on.
     connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [q](const QModelIndex &current) {
         if (current.isValid() && current.row() != q->recNo())
