@@ -7,9 +7,8 @@
 #include "editors/broadcast_address_query.h"
 #include "player/folder_scan.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
+#include <QShowEvent>
 #include <QDebug>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -19,13 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace {
 
@@ -58,16 +54,6 @@ QLabel *hint(const QString &text, const char *colour, QWidget *parent)
     return l;
 }
 
-bool isSongListPath(const QString &path)
-{
-    // The upper-cased extension (the text after the last dot of the name) contains "QK".
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < slash)
-        return false;
-    return path.mid(dot).toUpper().contains(QLatin1String("QK"));
-}
-
 // The default song-list chooser: the names of the saved lists to pick from.
 QString chooseSavedSongList(QWidget *parent)
 {
@@ -95,6 +81,13 @@ QString chooseSavedSongList(QWidget *parent)
 }
 
 } // namespace
+
+bool isSongListPath(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && dot > slash && path.mid(dot).toUpper().contains(QLatin1String("QK"));
+}
 
 const QStringList &TFormbjjm::playModes()
 {

@@ -39,6 +39,10 @@ struct ProgrammeEditorHooks
     std::function<int(QDialog &dialog)> execDialog;
 };
 
+// True when the upper-cased extension of `path` (the text after the last dot of its name)
+// contains "QK": the path names a song list.
+bool isSongListPath(const QString &path);
+
 // Process-wide: true when the programme editor was opened to add a programme, false to
 // change the current row of qsjcx. Keeps its last value between uses.
 inline bool programmeAddMode = true;

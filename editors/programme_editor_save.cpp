@@ -26,13 +26,6 @@ void tell(QWidget *parent, const QString &text)
     MessageBox::information(parent, text);
 }
 
-bool songListExtension(const QString &path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot >= 0 && dot > slash && path.mid(dot).toUpper().contains(QLatin1String("QK"));
-}
-
 // Volume text as a number: the program's own form ("50.5") or the desktop's ("50,5").
 bool parseVolume(const QString &text, double *value)
 {
@@ -114,9 +107,9 @@ bool TFormbjjm::BitBtn3Click()
         return false;
     }
 
-    QString kind = folderChosen                       ? QStringLiteral("3")
-                   : songListExtension(Edit2->text()) ? QStringLiteral("2")
-                                                      : QStringLiteral("1");
+    QString kind = folderChosen                    ? QStringLiteral("3")
+                   : isSongListPath(Edit2->text()) ? QStringLiteral("2")
+                                                   : QStringLiteral("1");
     if (Edit2->text().contains(QLatin1String("://")))
         kind = QStringLiteral("4");
     // A file or folder that is gone (moved, renamed, a typing error) would never play.
