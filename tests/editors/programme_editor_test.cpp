@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimeEdit>
@@ -342,6 +343,34 @@ TEST_F(ProgrammeEditorTest, AFailedWriteKeepsTheProgrammeItReplaces)
         EXPECT_TRUE(boxes.shown[0].startsWith(QStringLiteral("节目保存失败："))) << boxes.shown[0].toStdString();
         EXPECT_EQ(programmes(QStringLiteral("T")), QStringList{QStringLiteral("铃声 07:00:00-07:10:00 80 已播放 1")});
     }
+}
+
+} // namespace
+
+namespace {
+
+// "取消" while a folder is measured: the measurement ends early, the folder stays chosen,
+// no total is claimed, and the dialog's buttons work again.
+TEST_F(ProgrammeEditorTest, CancellingAFolderMeasurementClaimsNoTotal)
+{
+    for (int i = 0; i < 200; ++i)
+        writeWav(QStringLiteral("many/%1.wav").arg(i, 3, 10, QLatin1Char('0')), 100);
+    bool sawMeasuring = false;
+    QObject::connect(dialog->pg1, &QProgressBar::valueChanged, dialog.get(), [&](int value) {
+        if (value == 1 && dialog->measuring()) {
+            sawMeasuring = !dialog->BitBtn3->isEnabled() && !dialog->btnCancelMeasure->isHidden();
+            dialog->btnCancelMeasure->click();
+        }
+    });
+    chosenFolder = path(QStringLiteral("many"));
+    dialog->BitBtn2Click();
+    EXPECT_TRUE(sawMeasuring);
+    EXPECT_FALSE(dialog->measuring());
+    EXPECT_TRUE(dialog->folderChosen);
+    EXPECT_EQ(dialog->Edit2->text(), chosenFolder);
+    EXPECT_EQ(dialog->edit3->text(), QString());
+    EXPECT_TRUE(dialog->BitBtn3->isEnabled());
+    EXPECT_TRUE(dialog->btnCancelMeasure->isHidden());
 }
 
 } // namespace
