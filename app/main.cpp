@@ -3,6 +3,7 @@
 // (the settings are saved on the way out).
 
 #include "app/main_window.h"
+#include "app/main_window_editors.h"
 #include "app/main_window_wiring.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -21,7 +22,10 @@
 #include "chimecast_version.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -37,6 +41,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("chimecast"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts (Yes/No, the file and folder dialogs) in Chinese, like the program's.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    else
+        std::fprintf(stderr, "chimecast: Qt's Chinese texts (qtbase_zh_CN) are missing\n");
 
     // A second start shows the running instance's window and ends before it touches
     // the settings, the database or the play-list file.
@@ -67,6 +78,7 @@ int main(int argc, char *argv[])
     dbhouse();
     // The player on the first tab now; the scheduler once the first show opened the database.
     auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
+    installEditors(*Form1);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -11,7 +11,7 @@ PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-alsa gstreamer1.0-tools
   libasound2-dev libasound2-plugins alsa-utils
-  timgm6mb-soundfont fonts-wqy-microhei
+  timgm6mb-soundfont fonts-wqy-microhei qt6-translations-l10n
   libmpg123-dev
   dpkg-dev lintian desktop-file-utils appstream systemd
 )

@@ -150,6 +150,26 @@ SONVOX_API int svInitMp3(void *module, const sv_panel *panel, int width, int hei
 SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds);
 
 /*
+ * Reports the sampling frequency and length of `file` without playing it.
+ *
+ * file     Zero-terminated path; copied.
+ * frequency, seconds
+ *          Receive the sampling frequency in Hz and the length in whole seconds
+ *          (truncated), as svGetMp3Info() would. Either pointer may be NULL.
+ *
+ * Returns 1 when the file was opened and decoded far enough to know its format, 0 when
+ * it could not be (both outputs are then 0). A file whose length cannot be known
+ * returns 1 with 0 seconds.
+ *
+ * Unlike svGetMp3Info() this needs no instance and leaves the current one alone: the
+ * file is opened by a private engine that never opens a sound output, so nothing is
+ * heard and a playing track goes on undisturbed. Any thread may call it, several at
+ * once. Waits until the file is opened (normally a fraction of a millisecond, at most
+ * 2 seconds) and for the private engine's threads to end.
+ */
+SONVOX_API int svGetFileInfo(const char *file, int *frequency, int *seconds);
+
+/*
  * Starts playing `file` (zero-terminated path; copied) in the current instance.
  *
  * Returns 1 when the commands were sent to the player, 0 when there is no current

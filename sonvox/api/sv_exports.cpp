@@ -64,6 +64,27 @@ SONVOX_API void svGetMp3Info(const char *file, int *frequency, int *seconds)
     current->info(file, frequency, seconds);
 }
 
+SONVOX_API int svGetFileInfo(const char *file, int *frequency, int *seconds)
+{
+    int hz = 0, secs = 0;
+    if (file && versionMatches()) {
+        try {
+            // A private instance without a panel: it opens the file, reports what the
+            // codec found and is released; it never plays, so no output is opened.
+            sonvox::Mp3Player probe(nullptr, 0, 0, 0);
+            if (probe.create() == 0)
+                probe.info(file, &hz, &secs);
+        } catch (const std::bad_alloc &) {
+            hz = secs = 0;
+        }
+    }
+    if (frequency)
+        *frequency = hz;
+    if (seconds)
+        *seconds = secs;
+    return hz > 0 ? 1 : 0;
+}
+
 SONVOX_API int svPlayMp3(const char *file)
 {
     std::lock_guard<std::mutex> lock(apiLock);

@@ -3,6 +3,7 @@
 // file PCM defined in a temporary ALSA configuration.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -439,4 +440,57 @@ TEST_F(PlayerApiTest, VolumeWordRoundTrips)
     svSetVolume(0x12345678u);
     EXPECT_EQ(svGetVolume(), 0x12345678u);
     svSetVolume(0xFFFFFFFFu);
+}
+
+// Measuring a file opens no sound output (nothing reaches the file PCM), leaves the
+// current instance playing its own track, and answers from several threads at once.
+TEST_F(FilePcmTest, FileInfoMeasuresSilentlyBesideAPlayingInstance)
+{
+    const std::string mp3 = dir.file("long.mp3");
+    testmedia::writeSilentMp3(mp3, 5720); // 205.92 s
+    const std::string wav = dir.file("tone.wav");
+    testmedia::writeWav(wav, 22050, 2, testmedia::tone(22050, 440.0, 2 * 3.5)); // 3.5 s stereo
+    const std::string junk = dir.file("junk.wav");
+    std::ofstream(junk) << "RIFF but nothing else";
+
+    struct Case
+    {
+        std::string path;
+        int result, frequency, seconds;
+    };
+    const Case cases[] = {
+        {mp3, 1, 32000, 205}, {wav, 1, 22050, 3}, {junk, 0, 0, 0}, {dir.file("missing.mp3"), 0, 0, 0}};
+    for (const Case &c : cases) {
+        int hz = -1, secs = -1;
+        EXPECT_EQ(svGetFileInfo(c.path.c_str(), &hz, &secs), c.result) << c.path;
+        EXPECT_EQ(hz, c.frequency) << c.path;
+        EXPECT_EQ(secs, c.seconds) << c.path;
+    }
+    EXPECT_EQ(svGetFileInfo(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(testmedia::fileSize(out), -1) << "measuring opened the sound output";
+
+    // A track plays on the current instance while four threads measure.
+    const std::string track = dir.file("track.wav");
+    testmedia::writeWav(track, 8000, 1, testmedia::ramp(8000 * 30));
+    ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
+    ASSERT_EQ(svPlayMp3(track.c_str()), 1);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20; ++i) {
+                int hz = 0, secs = 0;
+                if (svGetFileInfo(mp3.c_str(), &hz, &secs) != 1 || hz != 32000 || secs != 205)
+                    ++wrong;
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    int hz = 0, secs = 0;
+    svGetMp3Info(track.c_str(), &hz, &secs);
+    EXPECT_EQ(hz, 8000);
+    EXPECT_EQ(secs, 30);
+    EXPECT_TRUE(eventually([&] { return testmedia::fileSize(out) > 0; })) << "the playing track was not heard";
 }
