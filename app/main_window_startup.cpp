@@ -92,7 +92,13 @@ void TForm1::showTimetableName(const QDate &today)
 {
     const QString weekday = WeekdayName(today);
     dbhouse().todayWeekday = weekday;
-    lsjb->setText(timetableNameFor(dbhouse(), weekday));
+    setTimetableName(timetableNameFor(dbhouse(), weekday));
+}
+
+void TForm1::setTimetableName(const QString &name)
+{
+    timetableName_ = name;
+    lsjb->setText(name);
 }
 
 void TForm1::openTodaysGrid()
@@ -100,7 +106,7 @@ void TForm1::openTodaysGrid()
     TQuery *q = dbhouse().qjrjm;
     q->close();
     q->setSql(Sql::selectTodayByName);
-    q->setParam(QStringLiteral("sjmc"), lsjb->text());
+    q->setParam(QStringLiteral("sjmc"), timetableName_);
     q->open();
     q->first();
 }
@@ -155,7 +161,7 @@ bool TForm1::runResolution(bool reportErrors)
             resolveTimetable(dbhouse(), appClock().now(), [] { playerControl().stopPlayback(); });
         // On a holiday the timetable name stays as it is shown.
         if (!r.holiday)
-            lsjb->setText(r.timetableName);
+            setTimetableName(r.timetableName);
         dbhouse().qjrjm->first();
     } catch (const DbError &e) {
         if (reportErrors)

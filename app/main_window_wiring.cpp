@@ -1,6 +1,7 @@
 #include "app/main_window_wiring.h"
 
 #include "app/main_window.h"
+#include "app/scheduler_context.h"
 #include "player/player_control.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
@@ -79,6 +80,8 @@ MainWindowWiring::MainWindowWiring(TForm1 &main, TForm2 &control, TForm3 &effect
     QSlider *balance = control.TrackBar1;
     panel_->setBalanceSource([balance] { return balance->value(); });
     panel_->setPositionStore([](int position) { appSettings().strposr = QString::number(position); });
+    control.setAnchor(&main);
+    effect.setAnchor(&main);
     panel_->setEffectWindow(&effect);
     panel_->setControlWindow(&control);
     MainPlayerPanel *panel = panel_;
@@ -125,7 +128,7 @@ void MainWindowWiring::startScheduler()
 {
     if (scheduler_ || !main_.firstShowDone() || main_.databaseFailed() || !dbhouse().isOpen())
         return;
-    scheduler_ = std::make_unique<BroadcastScheduler>(main_, *adapter_, *scanner_);
+    scheduler_ = std::make_unique<BroadcastScheduler>(schedulerContextFor(main_, *adapter_, *scanner_));
 }
 
 void MainWindowWiring::refillFromToday()

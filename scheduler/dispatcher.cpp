@@ -5,7 +5,6 @@
 #include "scheduler/scheduled_shutdown.h"
 
 #include <QDebug>
-#include <QLabel>
 #include <QTimer>
 
 #include <exception>
@@ -73,7 +72,7 @@ void Dispatcher::scan(int now)
     c_.player->setRandomMode(modes.randomMode);
     c_.player->setLoopMode(modes.loopMode);
 
-    const QList<TodayEntry> entries = c_.store->entriesOf(c_.lsjb->text());
+    const QList<TodayEntry> entries = c_.store->entriesOf(c_.timetableName());
     for (const TodayEntry &entry : entries) {
         const std::optional<int> begin = dispatch::parseTimeOfDay(entry.kssj);
         const std::optional<int> end = dispatch::parseTimeOfDay(entry.jssj);
