@@ -18,6 +18,7 @@
 #include "scheduler/broadcast_scheduler.h"
 #include "scheduler/dbhouse_schedule.h"
 #include "scheduler/main_player_adapter.h"
+#include "scheduler/play_list_filling.h"
 #include "scheduler/stream_player.h"
 #include "windows/control_window.h"
 #include "windows/effect_window.h"
@@ -137,19 +138,16 @@ void MainWindowWiring::refillFromToday()
     if (!q || !q->isActive() || q->recordCount() == 0)
         return;
     try {
-        list_->clear();
+        // Every programme's files in memory first; the list and its file change once.
         DbhouseScheduleStore store(dbhouse());
+        QStringList files;
         for (int row = 0; row < q->recordCount(); ++row) {
-            q->moveTo(row);
-            const QString kind = q->fieldText(QStringLiteral("wjbz")).trimmed();
-            const QString path = q->fieldText(QStringLiteral("wjpath"));
-            if (kind == QLatin1String("1"))
-                list_->appendExisting({path});
-            else if (kind == QLatin1String("2"))
-                list_->appendExisting(store.songListPaths(path));
-            else if (kind == QLatin1String("3"))
-                list_->appendFolder(path);
+            TodayEntry entry = todayEntryFromQuery(*q, row);
+            entry.wjbz = entry.wjbz.trimmed();
+            files += programmeFiles(entry, store, *scanner_);
         }
+        list_->clear();
+        list_->append(files);
     } catch (const std::exception &e) {
         qWarning().noquote()
             << QStringLiteral("chimecast: refilling the play list: %1").arg(QString::fromUtf8(e.what()));

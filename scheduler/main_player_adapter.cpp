@@ -56,9 +56,9 @@ void MainPlayerBroadcastAdapter::clearPlayList()
     panel_.player().playList().clear();
 }
 
-void MainPlayerBroadcastAdapter::appendToPlayList(const QString &path)
+void MainPlayerBroadcastAdapter::appendToPlayList(const QStringList &paths)
 {
-    panel_.player().playList().append(path);
+    panel_.player().playList().append(paths);
 }
 
 void MainPlayerBroadcastAdapter::selectFirstItem()

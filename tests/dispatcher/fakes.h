@@ -29,9 +29,9 @@ public:
         itemIndex = -1;
         listFileWrites.append(list);
     }
-    void appendToPlayList(const QString &path) override
+    void appendToPlayList(const QStringList &paths) override
     {
-        list.append(path);
+        list.append(paths);
         listFileWrites.append(list);
     }
     void selectFirstItem() override
