@@ -3,6 +3,8 @@
 // (the settings are saved on the way out).
 
 #include "app/main_window.h"
+
+#include "core/logging.h"
 #include "app/main_window_wiring.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -21,11 +23,11 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
+    installLogMessagePattern();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("chimecast"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -38,12 +40,12 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (!quitOnTerminationSignals())
-        std::fprintf(stderr, "chimecast: cannot catch termination signals\n");
+        qCWarning(lcApp) << "cannot catch termination signals";
 
     QString folderError;
     const bool folderReady = ensureProgramFolder(&folderError);
     if (!folderReady)
-        std::fprintf(stderr, "chimecast: %s\n", qPrintable(folderError));
+        qCWarning(lcApp).noquote() << folderError;
 
     appSettings();
     QApplication::setApplicationDisplayName(QStringLiteral("Chimecastr"));

@@ -2,6 +2,8 @@
 
 #include "app/main_window.h"
 
+#include "core/logging.h"
+
 #include "core/clock.h"
 #include "db/db_grid.h"
 #include "core/message_box.h"
@@ -17,8 +19,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -41,7 +41,7 @@ void TForm1::FormShow()
     QString error;
     if (!dbhouse().openDefault(&error)) {
         databaseFailed_ = true;
-        std::fprintf(stderr, "chimecast: data error: %s\n", qPrintable(error));
+        qCWarning(lcApp).noquote() << QStringLiteral("data error: %1").arg(error);
         MessageBox::information(this, QStringLiteral("data error"));
         // Queued, so it also ends a message loop that has not started yet.
         QMetaObject::invokeMethod(
@@ -194,8 +194,11 @@ void TForm1::tdrTimer()
         try {
             showHolidayNotice(today);
             showTimetableName(today);
-        } catch (const DbError &) {}
-        // Errors are not shown from the watcher; a failed resolution is retried next tick.
+        } catch (const DbError &e) {
+            qCWarning(lcApp).noquote() << QStringLiteral("day change: header not updated: %1").arg(e.text());
+        }
+        // Errors are not shown from the watcher (only logged); a failed resolution is
+        // retried next tick.
         checkDateRollover(today, false);
     }
     tdr->start();

@@ -1,5 +1,7 @@
 #include "app/main_window_wiring.h"
 
+#include "core/logging.h"
+
 #include "app/main_window.h"
 #include "app/scheduler_context.h"
 #include "player/player_control.h"
@@ -23,7 +25,6 @@
 #include "windows/control_window.h"
 #include "windows/effect_window.h"
 
-#include <QDebug>
 #include <QGuiApplication>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -149,8 +150,7 @@ void MainWindowWiring::refillFromToday()
         list_->clear();
         list_->append(files);
     } catch (const std::exception &e) {
-        qWarning().noquote()
-            << QStringLiteral("chimecast: refilling the play list: %1").arg(QString::fromUtf8(e.what()));
+        qCWarning(lcApp).noquote() << QStringLiteral("refilling the play list: %1").arg(QString::fromUtf8(e.what()));
     }
     q->first();
     list_->setItemIndex(-1);

@@ -1,5 +1,7 @@
 #include "scheduler/broadcast_scheduler.h"
 
+#include "core/logging.h"
+
 #include "db/dbhouse.h"
 #include "platform/power_off.h"
 #include "scheduler/dbhouse_schedule.h"
@@ -8,7 +10,6 @@
 #include "scheduler/play_list_filling.h"
 #include "scheduler/scheduled_shutdown.h"
 
-#include <QDebug>
 #include <QPushButton>
 
 BroadcastScheduler::BroadcastScheduler(BroadcastSchedulerContext context)
@@ -57,8 +58,8 @@ BroadcastScheduler::BroadcastScheduler(BroadcastSchedulerContext context)
             if (const std::optional<TodayEntry> entry = grid_->currentRow())
                 fillPlayList(*entry, *player, *store_, *scanner);
         } catch (const std::exception &e) {
-            qWarning().noquote()
-                << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+            qCWarning(lcScheduler).noquote()
+                << QStringLiteral("filling the play list: %1").arg(QString::fromUtf8(e.what()));
         }
     });
 

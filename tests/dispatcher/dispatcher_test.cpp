@@ -266,3 +266,34 @@ TEST_F(DispatcherFixture, RebuiltTableAndDatabaseErrorsDoNotStopTheSchedule)
     dispatcher->tbfTimer();
     EXPECT_TRUE(tbf.isActive());
 }
+
+namespace {
+
+QStringList schedulerLog;
+
+void captureSchedulerLog(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (QLatin1String(context.category) == QLatin1String("chimecast.scheduler"))
+        schedulerLog.append(message);
+}
+
+} // namespace
+
+TEST_F(DispatcherFixture, StartedStoppedAndSkippedProgrammesAreLogged)
+{
+    const QString a = t.file(QStringLiteral("a.mp3"));
+    t.add({QStringLiteral("早读"), QStringLiteral("07:00:00"), QStringLiteral("07:20:00"), QStringLiteral("1"), a});
+    const int bell =
+        t.add({QStringLiteral("上课"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    t.openGrid();
+    schedulerLog.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureSchedulerLog);
+    setTime(8, 0, 0);
+    dispatcher->tbfTimer();
+    runUntil(QTime(8, 9, 56));
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(schedulerLog, (QStringList{QStringLiteral("programme skipped, its time passed: 早读 07:00:00-07:20:00"),
+                                         QStringLiteral("programme started: 上课 08:00:00-08:10:00 (kind 1) ") + a,
+                                         QStringLiteral("programme stopped and marked played: entry %1").arg(bell)}));
+}
