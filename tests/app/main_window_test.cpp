@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "db/dbhouse.h"
 #include "support/program_test.h"
+#include "support/today_rows.h"
 
 #include <QFile>
 #include <QLabel>
@@ -35,7 +36,9 @@ protected:
     {
         ProgramTest::SetUp();
         setPlayerControl(&player);
-        exec(QStringLiteral("update x_sjbsz set xq3='T-Wed', xq4='T-Thu', xq5='T-Fri', xq6='无'"));
+        const QString none = QStringLiteral("无");
+        setWeeklyTimetables(
+            {none, none, QStringLiteral("T-Wed"), QStringLiteral("T-Thu"), QStringLiteral("T-Fri"), none, none});
         addEntry(QStringLiteral("T-Thu"), QStringLiteral("afternoon bell"), QStringLiteral("14:00:00"),
                  QStringLiteral("14:05:00"));
         addEntry(QStringLiteral("T-Thu"), QStringLiteral("morning bell"), QStringLiteral("07:30:00"),
@@ -52,9 +55,15 @@ protected:
 
     void addEntry(const QString &sjmc, const QString &jmmc, const QString &start, const QString &end)
     {
-        exec(QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz) "
-                            "values('%1','%2','%3','%4','/music/a.mp3','00:05:00',80,'顺序播放','未播放','1')")
-                 .arg(sjmc, jmmc, start, end));
+        TimetableRow row;
+        row.sjmc = sjmc;
+        row.jmmc = jmmc;
+        row.kssj = start;
+        row.jssj = end;
+        row.wjpath = QStringLiteral("/music/a.mp3");
+        row.bfsc = QStringLiteral("00:05:00");
+        row.yldx = 80;
+        insertTimetableRow(row);
     }
 
     void writeSettings(const QByteArray &judgeLines)

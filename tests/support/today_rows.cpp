@@ -36,6 +36,7 @@ void openProgramDatabase()
 
 int insertTodayRow(const TodayRow &row)
 {
+    openProgramDatabase();
     TQuery *q = dbhouse().qin;
     q->close();
     q->setSql(Sql::insertTodayLine1, Sql::insertTodayLine2);
@@ -67,6 +68,7 @@ int insertTodayRow(const TodayRow &row)
 
 void clearToday()
 {
+    openProgramDatabase();
     TQuery *q = dbhouse().qup;
     q->close();
     q->setSql(Sql::deleteToday);
@@ -75,6 +77,7 @@ void clearToday()
 
 std::pair<QString, QString> todayRowState(int iid)
 {
+    openProgramDatabase();
     TQuery *q = dbhouse().qls;
     q->close();
     q->setSql(Sql::selectTodayEntry);
@@ -89,6 +92,7 @@ std::pair<QString, QString> todayRowState(int iid)
 
 void insertSavedSong(const QString &lbmc, const QString &path)
 {
+    openProgramDatabase();
     TQuery *q = dbhouse().qin;
     q->close();
     q->setSql(Sql::insertSavedSong);
@@ -102,10 +106,30 @@ void insertSavedSong(const QString &lbmc, const QString &path)
 void setWeeklyTimetables(const QStringList &monToSun)
 {
     ASSERT_EQ(monToSun.size(), 7);
+    openProgramDatabase();
     TQuery *q = dbhouse().qup;
     q->close();
     q->setSql(Sql::updateWeekly);
     for (int day = 0; day < 7; ++day)
         q->setParam(QStringLiteral("xq%1").arg(day + 1), monToSun.at(day));
+    q->execSql();
+}
+
+void insertTimetableRow(const TimetableRow &row)
+{
+    openProgramDatabase();
+    TQuery *q = dbhouse().qin;
+    q->close();
+    q->setSql(Sql::insertEntryLine1, Sql::insertEntryLine2);
+    q->setParam(QStringLiteral("sjmc"), row.sjmc);
+    q->setParam(QStringLiteral("jmmc"), row.jmmc);
+    q->setParam(QStringLiteral("kssj"), row.kssj);
+    q->setParam(QStringLiteral("jssj"), row.jssj);
+    q->setParam(QStringLiteral("wjpath"), row.wjpath);
+    q->setParam(QStringLiteral("bfsc"), row.bfsc);
+    q->setParam(QStringLiteral("yldx"), row.yldx);
+    q->setParam(QStringLiteral("bffs"), row.bffs);
+    q->setParam(QStringLiteral("bfzt"), row.bfzt);
+    q->setParam(QStringLiteral("wjbz"), row.wjbz);
     q->execSql();
 }

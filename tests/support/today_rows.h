@@ -1,7 +1,7 @@
 #pragma once
 // Seeds and reads the program's database in tests, through the statements of
 // db/sql_catalogue.h on the data module's query objects: a test states rows, never SQL.
-// The data module must be open (openProgramDatabase()).
+// Each opens the program folder's database first when it is not open.
 
 #include <QString>
 #include <QStringList>
@@ -58,3 +58,21 @@ std::pair<QString, QString> todayRowState(int iid);
 void insertSavedSong(const QString &lbmc, const QString &path);
 // Sets the weekly assignment: the timetable of each weekday, Monday first.
 void setWeeklyTimetables(const QStringList &monToSun);
+
+// One entry of a named timetable b_sjb.
+struct TimetableRow
+{
+    QString sjmc;
+    QString jmmc;
+    QString kssj;
+    QString jssj;
+    QString wjpath;
+    QString bfsc = QStringLiteral("00:01:00");
+    double yldx = 100;
+    QString bffs = QStringLiteral("顺序播放");
+    QString bfzt = QStringLiteral("未播放");
+    QString wjbz = QStringLiteral("1");
+};
+
+// Inserts an entry into the named timetables.
+void insertTimetableRow(const TimetableRow &row);
