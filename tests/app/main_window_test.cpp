@@ -72,16 +72,7 @@ protected:
     }
 
     // Programme names of the working table in start order, with their over flag.
-    QStringList today()
-    {
-        QStringList rows;
-        QSqlQuery q(QSqlDatabase::database(dbhouse().connectionName()));
-        q.exec(QStringLiteral("select jmmc, over, ixh from b_sjbjr order by kssj"));
-        while (q.next())
-            rows.append(
-                QStringLiteral("%1 %2 %3").arg(q.value(2).toString(), q.value(0).toString(), q.value(1).toString()));
-        return rows;
-    }
+    QStringList today() { return todayRowsByStart(); }
 
     QStringList gridNames(TForm1 &form)
     {
@@ -100,8 +91,13 @@ protected:
 
 TEST_F(MainWindowTest, FirstRunWithoutSettingsShowsTodayAndKeepsTheWorkingTable)
 {
-    exec(QStringLiteral(
-        "insert into b_sjbjr(sjmc,jmmc,kssj,jssj,over,ixh) values('T-Thu','kept row','10:00:00','10:01:00','N',1)"));
+    TodayRow kept;
+    kept.sjmc = QStringLiteral("T-Thu");
+    kept.jmmc = QStringLiteral("kept row");
+    kept.kssj = QStringLiteral("10:00:00");
+    kept.jssj = QStringLiteral("10:01:00");
+    kept.ixh = 1;
+    insertTodayRow(kept);
     dbhouse().close();
 
     TForm1 form;
@@ -171,10 +167,13 @@ TEST_F(MainWindowTest, HolidayAndNoTimetableDays)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        exec(QStringLiteral("delete from x_jrb"));
-        exec(QStringLiteral("insert into b_sjbjr(sjmc,jmmc) values('old','yesterday row')"));
+        clearHolidays();
+        TodayRow old;
+        old.sjmc = QStringLiteral("old");
+        old.jmmc = QStringLiteral("yesterday row");
+        insertTodayRow(old);
         if (c.holiday)
-            exec(QStringLiteral("insert into x_jrb(rq) values('%1')").arg(QString::fromLatin1(c.holiday)));
+            insertHoliday(QString::fromLatin1(c.holiday));
         destroyAppSettings();
         writeSettings("strrqr=2024-03-01\n");
         player.calls.clear();

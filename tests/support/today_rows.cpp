@@ -133,3 +133,50 @@ void insertTimetableRow(const TimetableRow &row)
     q->setParam(QStringLiteral("wjbz"), row.wjbz);
     q->execSql();
 }
+
+QStringList todayRowsByStart()
+{
+    openProgramDatabase();
+    TQuery *q = dbhouse().qls;
+    q->close();
+    q->setSql(Sql::selectTodayAll);
+    q->open();
+    QStringList rows;
+    for (int r = 0; r < q->recordCount(); ++r)
+        rows.append(QStringLiteral("%1 %2 %3")
+                        .arg(q->value(r, QStringLiteral("ixh")).toString(),
+                             q->value(r, QStringLiteral("jmmc")).toString(),
+                             q->value(r, QStringLiteral("over")).toString()));
+    q->close();
+    return rows;
+}
+
+void insertHoliday(const QString &rq)
+{
+    openProgramDatabase();
+    TQuery *q = dbhouse().qin;
+    q->close();
+    q->setSql(Sql::insertHoliday);
+    q->setParam(QStringLiteral("rq"), rq);
+    q->execSql();
+}
+
+void clearHolidays()
+{
+    openProgramDatabase();
+    TQuery *list = dbhouse().qls;
+    list->close();
+    list->setSql(Sql::selectHolidaysById);
+    list->open();
+    QList<int> ids;
+    for (int r = 0; r < list->recordCount(); ++r)
+        ids.append(list->value(r, QStringLiteral("iid")).toInt());
+    list->close();
+    TQuery *q = dbhouse().qup;
+    for (int iid : ids) {
+        q->close();
+        q->setSql(Sql::deleteHoliday);
+        q->setParam(QStringLiteral("iid"), iid);
+        q->execSql();
+    }
+}

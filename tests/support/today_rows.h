@@ -76,3 +76,9 @@ struct TimetableRow
 
 // Inserts an entry into the named timetables.
 void insertTimetableRow(const TimetableRow &row);
+
+// "ixh jmmc over" of every row of today's table, by start time.
+QStringList todayRowsByStart();
+// Adds a holiday (rq as stored: 'YYYY-MM-DD' or with a time) / removes every holiday.
+void insertHoliday(const QString &rq);
+void clearHolidays();
