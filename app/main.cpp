@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_editors.h"
+#include "core/logging.h"
 #include "app/main_window_wiring.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -38,6 +39,7 @@ int main(int argc, char *argv[])
         std::printf("chimecast %s\n", CHIMECAST_VERSION);
         return 0;
     }
+    installLogMessagePattern();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("chimecast"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -47,23 +49,26 @@ int main(int argc, char *argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     else
-        std::fprintf(stderr, "chimecast: Qt's Chinese texts (qtbase_zh_CN) are missing\n");
+        qCWarning(lcApp) << "Qt's Chinese texts (qtbase_zh_CN) are missing";
 
     // A second start shows the running instance's window and ends before it touches
     // the settings, the database or the play-list file.
     SingleInstance instance;
     if (!instance.acquire()) {
+        qCInfo(lcApp) << "another instance already runs on this program folder; asked it to show its window";
         instance.askRunningToShow(800);
         return 0;
     }
     if (!quitOnTerminationSignals())
-        std::fprintf(stderr, "chimecast: cannot catch termination signals\n");
+        qCWarning(lcApp) << "cannot catch termination signals";
 
     QString folderError;
     const bool folderReady = ensureProgramFolder(&folderError);
     if (!folderReady)
-        std::fprintf(stderr, "chimecast: %s\n", qPrintable(folderError));
+        qCWarning(lcApp).noquote() << folderError;
 
+    qCInfo(lcApp).noquote() << QStringLiteral("chimecast %1 starting, program folder %2")
+                                   .arg(QString::fromLatin1(CHIMECAST_VERSION), programFolder());
     appSettings();
     QApplication::setApplicationDisplayName(QStringLiteral("Chimecastr"));
 

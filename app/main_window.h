@@ -40,7 +40,7 @@ public:
     QLabel *lrq;           // today's date and weekday
     QLabel *lsj;           // the clock
     QLabel *Label14;       // "今天播放时间表:"
-    QLabel *lsjb;          // name of today's timetable; the dispatcher reads it from here
+    QLabel *lsjb;          // name of today's timetable, as timetableName() gives it
     QLabel *ljrts;         // holiday notice
     QLabel *Label27;       // tip about the grid's pop-up menu
     QPushButton *BitBtn31; // "手工重导入时间表": re-resolve today's timetable on request
@@ -83,6 +83,9 @@ public:
     bool firstShowDone() const { return firstShowDone_; }
     // True when the database could not be opened at start-up (the program is ending).
     bool databaseFailed() const { return databaseFailed_; }
+    // Today's timetable as the last resolution (or the start-up) chose it; the dispatcher
+    // runs the programmes of this timetable.
+    QString timetableName() const { return timetableName_; }
 
     // Resolves today's timetable into the working table; reports errors in a box.
     void BitBtn27Click();
@@ -127,6 +130,7 @@ private:
     void showDate(const QDate &today);
     void showHolidayNotice(const QDate &today);
     void showTimetableName(const QDate &today);
+    void setTimetableName(const QString &name);
     void openTodaysGrid();
     void applyStartVolume();
 
@@ -139,6 +143,7 @@ private:
     void reportOnce(bool &reported, const QString &text);
 
     QHash<QWidget *, std::function<void()>> tabLoaders_;
+    QString timetableName_;
     bool firstShowDone_ = false;
     bool databaseFailed_ = false;
     bool resolutionPending_ = false;

@@ -2,6 +2,8 @@
 
 #include "app/main_window.h"
 
+#include "core/logging.h"
+
 #include "core/clock.h"
 #include "db/db_grid.h"
 #include "core/message_box.h"
@@ -17,8 +19,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -41,7 +41,7 @@ void TForm1::FormShow()
     QString error;
     if (!dbhouse().openDefault(&error)) {
         databaseFailed_ = true;
-        std::fprintf(stderr, "chimecast: data error: %s\n", qPrintable(error));
+        qCWarning(lcApp).noquote() << QStringLiteral("data error: %1").arg(error);
         MessageBox::information(this, QStringLiteral("data error"));
         // Queued, so it also ends a message loop that has not started yet.
         QMetaObject::invokeMethod(
@@ -92,7 +92,13 @@ void TForm1::showTimetableName(const QDate &today)
 {
     const QString weekday = WeekdayName(today);
     dbhouse().todayWeekday = weekday;
-    lsjb->setText(timetableNameFor(dbhouse(), weekday));
+    setTimetableName(timetableNameFor(dbhouse(), weekday));
+}
+
+void TForm1::setTimetableName(const QString &name)
+{
+    timetableName_ = name;
+    lsjb->setText(name);
 }
 
 void TForm1::openTodaysGrid()
@@ -100,7 +106,7 @@ void TForm1::openTodaysGrid()
     TQuery *q = dbhouse().qjrjm;
     q->close();
     q->setSql(Sql::selectTodayByName);
-    q->setParam(QStringLiteral("sjmc"), lsjb->text());
+    q->setParam(QStringLiteral("sjmc"), timetableName_);
     q->open();
     q->first();
 }
@@ -155,7 +161,7 @@ bool TForm1::runResolution(bool reportErrors)
             resolveTimetable(dbhouse(), appClock().now(), [] { playerControl().stopPlayback(); });
         // On a holiday the timetable name stays as it is shown.
         if (!r.holiday)
-            lsjb->setText(r.timetableName);
+            setTimetableName(r.timetableName);
         dbhouse().qjrjm->first();
     } catch (const DbError &e) {
         if (reportErrors)
@@ -188,8 +194,11 @@ void TForm1::tdrTimer()
         try {
             showHolidayNotice(today);
             showTimetableName(today);
-        } catch (const DbError &) {}
-        // Errors are not shown from the watcher; a failed resolution is retried next tick.
+        } catch (const DbError &e) {
+            qCWarning(lcApp).noquote() << QStringLiteral("day change: header not updated: %1").arg(e.text());
+        }
+        // Errors are not shown from the watcher (only logged); a failed resolution is
+        // retried next tick.
         checkDateRollover(today, false);
     }
     tdr->start();

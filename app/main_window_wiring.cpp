@@ -1,6 +1,9 @@
 #include "app/main_window_wiring.h"
 
+#include "core/logging.h"
+
 #include "app/main_window.h"
+#include "app/scheduler_context.h"
 #include "player/player_control.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
@@ -17,11 +20,11 @@
 #include "scheduler/broadcast_scheduler.h"
 #include "scheduler/dbhouse_schedule.h"
 #include "scheduler/main_player_adapter.h"
+#include "scheduler/play_list_filling.h"
 #include "scheduler/stream_player.h"
 #include "windows/control_window.h"
 #include "windows/effect_window.h"
 
-#include <QDebug>
 #include <QGuiApplication>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -79,6 +82,8 @@ MainWindowWiring::MainWindowWiring(TForm1 &main, TForm2 &control, TForm3 &effect
     QSlider *balance = control.TrackBar1;
     panel_->setBalanceSource([balance] { return balance->value(); });
     panel_->setPositionStore([](int position) { appSettings().strposr = QString::number(position); });
+    control.setAnchor(&main);
+    effect.setAnchor(&main);
     panel_->setEffectWindow(&effect);
     panel_->setControlWindow(&control);
     MainPlayerPanel *panel = panel_;
@@ -125,7 +130,7 @@ void MainWindowWiring::startScheduler()
 {
     if (scheduler_ || !main_.firstShowDone() || main_.databaseFailed() || !dbhouse().isOpen())
         return;
-    scheduler_ = std::make_unique<BroadcastScheduler>(main_, *adapter_, *scanner_);
+    scheduler_ = std::make_unique<BroadcastScheduler>(schedulerContextFor(main_, *adapter_, *scanner_));
 }
 
 void MainWindowWiring::refillFromToday()
@@ -134,22 +139,18 @@ void MainWindowWiring::refillFromToday()
     if (!q || !q->isActive() || q->recordCount() == 0)
         return;
     try {
-        list_->clear();
+        // Every programme's files in memory first; the list and its file change once.
         DbhouseScheduleStore store(dbhouse());
+        QStringList files;
         for (int row = 0; row < q->recordCount(); ++row) {
-            q->moveTo(row);
-            const QString kind = q->fieldText(QStringLiteral("wjbz")).trimmed();
-            const QString path = q->fieldText(QStringLiteral("wjpath"));
-            if (kind == QLatin1String("1"))
-                list_->appendExisting({path});
-            else if (kind == QLatin1String("2"))
-                list_->appendExisting(store.songListPaths(path));
-            else if (kind == QLatin1String("3"))
-                list_->appendFolder(path);
+            TodayEntry entry = todayEntryFromQuery(*q, row);
+            entry.wjbz = entry.wjbz.trimmed();
+            files += programmeFiles(entry, store, *scanner_);
         }
+        list_->clear();
+        list_->append(files);
     } catch (const std::exception &e) {
-        qWarning().noquote()
-            << QStringLiteral("chimecast: refilling the play list: %1").arg(QString::fromUtf8(e.what()));
+        qCWarning(lcApp).noquote() << QStringLiteral("refilling the play list: %1").arg(QString::fromUtf8(e.what()));
     }
     q->first();
     list_->setItemIndex(-1);

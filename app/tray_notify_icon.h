@@ -50,6 +50,9 @@ public:
     static bool trayAvailable();
     // The underlying tray icon (tests drive its activated() signal).
     QSystemTrayIcon *systemTrayIcon() const { return tray_; }
+    // The timer that holds a single click back; when it runs out the click is reported or
+    // dropped (tests wait on its timeout instead of sleeping).
+    QTimer *clickTimer() { return &clickTimer_; }
 
 Q_SIGNALS:
     void OnClick();

@@ -1,5 +1,7 @@
 #include "core/message_box.h"
 
+#include "core/logging.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -16,6 +18,7 @@ namespace MessageBox {
 
 void information(QWidget *parent, const QString &text)
 {
+    qCInfo(lcApp).noquote() << QStringLiteral("message box: %1").arg(text);
     if (hook) {
         hook->information(text);
         return;
@@ -25,6 +28,7 @@ void information(QWidget *parent, const QString &text)
 
 void notice(QWidget *parent, const QString &text)
 {
+    qCInfo(lcApp).noquote() << QStringLiteral("notice: %1").arg(text);
     if (hook) {
         hook->information(text);
         return;
@@ -37,10 +41,13 @@ void notice(QWidget *parent, const QString &text)
 
 bool askYesNo(QWidget *parent, const QString &title, const QString &text)
 {
-    if (hook)
-        return hook->askYesNo(title, text);
-    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+    qCInfo(lcApp).noquote() << QStringLiteral("question: %1: %2").arg(title, text);
+    const bool yes =
+        hook ? hook->askYesNo(title, text)
+             : QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                   == QMessageBox::Yes;
+    qCInfo(lcApp).noquote() << QStringLiteral("answer: %1").arg(yes ? QStringLiteral("yes") : QStringLiteral("no"));
+    return yes;
 }
 
 void setHook(MessageBoxHook *h)

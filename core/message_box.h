@@ -1,6 +1,7 @@
 #pragma once
-// The one way the program shows message and question boxes. Tests install a hook that
-// records the texts and answers the questions, so no handler ever blocks on a modal box.
+// The one way the program shows message and question boxes. Every box, question and
+// answer is also written to the log (chimecast.app). Tests install a hook that records
+// the texts and answers the questions, so no handler ever blocks on a modal box.
 
 #include <QString>
 

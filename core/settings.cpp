@@ -1,12 +1,13 @@
 #include "core/settings.h"
 
+#include "core/logging.h"
+
 #include "core/program_folder.h"
 
 #include <QFile>
 #include <QStringList>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -96,7 +97,7 @@ TGlobal::~TGlobal()
 {
     QString error;
     if (!SaveSettings(&error))
-        std::fprintf(stderr, "chimecast: settings not saved: %s\n", qPrintable(error));
+        qCWarning(lcCore).noquote() << QStringLiteral("settings not saved: %1").arg(error);
 }
 
 void TGlobal::LoadSettings()

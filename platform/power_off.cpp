@@ -1,20 +1,21 @@
 #include "platform/power_off.h"
 
+#include "core/logging.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDebug>
 
 bool DryRunPowerOff::powerOff(const QString &message)
 {
     ++requests_;
     lastMessage_ = message;
-    qInfo().noquote() << QStringLiteral("chimecast: power-off (dry run): %1").arg(message);
+    qCInfo(lcPlatform).noquote() << QStringLiteral("power-off (dry run): %1").arg(message);
     return true;
 }
 
 bool LogindPowerOff::powerOff(const QString &message)
 {
-    qInfo().noquote() << QStringLiteral("chimecast: powering off: %1").arg(message);
+    qCInfo(lcPlatform).noquote() << QStringLiteral("powering off: %1").arg(message);
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PowerOff"));
@@ -22,8 +23,8 @@ bool LogindPowerOff::powerOff(const QString &message)
     // BlockWithGui keeps the window painted while logind answers.
     const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::BlockWithGui, 10000);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        qWarning().noquote()
-            << QStringLiteral("chimecast: power-off refused: %1 %2").arg(reply.errorName(), reply.errorMessage());
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("power-off refused: %1 %2").arg(reply.errorName(), reply.errorMessage());
         return false;
     }
     return true;

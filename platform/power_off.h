@@ -19,7 +19,7 @@ public:
     virtual bool isDryRun() const = 0;
 };
 
-// Logs "chimecast: power-off (dry run): <message>" and remembers how often it was asked.
+// Logs "power-off (dry run): <message>" (chimecast.platform) and remembers how often it was asked.
 class DryRunPowerOff final : public PowerOff
 {
 public:

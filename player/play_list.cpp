@@ -3,13 +3,8 @@
 #include "core/program_folder.h"
 #include "player/folder_scan.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 PlayList::PlayList(QString filePath)
     : filePath_(std::move(filePath))
@@ -75,23 +70,23 @@ void PlayList::clear()
     notify();
 }
 
+void PlayList::append(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    items_.append(paths);
+    save();
+    notify();
+}
+
 int PlayList::appendExisting(const QStringList &paths)
 {
-    // A fill rewrites the file after each file it adds, so the file matches the list at
-    // every moment; only the last rewrite waits for the disk, as one wait per file
-    // would hold the user interface for seconds on a large folder.
-    int added = 0;
-    for (const QString &path : paths) {
-        if (QFileInfo(path).isFile()) {
-            items_.append(path);
-            write(false);
-            notify();
-            ++added;
-        }
-    }
-    if (added > 0)
-        save();
-    return added;
+    QStringList existing;
+    for (const QString &path : paths)
+        if (QFileInfo(path).isFile())
+            existing.append(path);
+    append(existing);
+    return int(existing.size());
 }
 
 int PlayList::appendFolder(const QString &folder)
@@ -101,37 +96,17 @@ int PlayList::appendFolder(const QString &folder)
 
 bool PlayList::save()
 {
-    return write(true);
-}
-
-bool PlayList::write(bool durable)
-{
     if (filePath_.isEmpty())
         return true;
     QByteArray bytes;
     for (const QString &path : std::as_const(items_))
         bytes += path.toUtf8() + '\n';
-    // Both ways write a temporary file beside the list and rename it over the old one
-    // only when everything was written, so the file is never left half-written.
-    // QSaveFile also waits until the data is on the disk before the rename.
-    if (durable) {
-        QSaveFile file(filePath_);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            lastError_ = QStringLiteral("%1: %2").arg(filePath_, file.errorString());
-            return false;
-        }
-    } else {
-        const QString partial = filePath_ + QStringLiteral(".part");
-        QFile file(partial);
-        bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-        file.close();
-        ok = ok && file.error() == QFileDevice::NoError;
-        if (!ok || std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(filePath_).constData()) != 0) {
-            lastError_ = QStringLiteral("%1: %2").arg(filePath_, ok ? QString::fromLocal8Bit(std::strerror(errno))
-                                                                    : file.errorString());
-            QFile::remove(partial);
-            return false;
-        }
+    // QSaveFile writes a temporary file beside the list, waits until it is on the disk and
+    // only then renames it over the old one, so the file is never left half-written.
+    QSaveFile file(filePath_);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        lastError_ = QStringLiteral("%1: %2").arg(filePath_, file.errorString());
+        return false;
     }
     lastError_.clear();
     return true;

@@ -1,10 +1,10 @@
 #pragma once
 // The main player's play list: full file paths in play order, the selected item, and the
 // play-list file (mplay.dll in the program folder) that mirrors it. The file is
-// rewritten whole, atomically, after every change, so it always matches the list even
-// when the program ends in the middle of a fill. It is written as UTF-8, one path per
-// line; reading takes UTF-8 and falls back to GB18030 for lists made by the Windows
-// program, whose CR LF line ends are accepted too.
+// rewritten whole, atomically and durably (on the disk before it replaces the old one),
+// after every change; a fill of many items is one change, written once after the last. It is written as UTF-8, one path
+// per line; reading takes UTF-8 and falls back to GB18030 for lists made by the Windows program, whose CR LF line ends
+// are accepted too.
 
 #include <QString>
 #include <QStringList>
@@ -36,7 +36,9 @@ public:
     void append(const QString &path);
     void removeAt(int index);
     void clear();
-    // Appends each path that names an existing file, in order, rewriting after each.
+    // Appends the paths in order, then writes the file once.
+    void append(const QStringList &paths);
+    // Appends each path that names an existing file, in order, then writes the file once.
     // Returns how many were appended.
     int appendExisting(const QStringList &paths);
     // Appends the existing MP3, then WAV, then MIDI files under `folder`.
@@ -51,8 +53,6 @@ public:
     void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
 
 private:
-    // Replaces the file with the list; `durable` waits until the data is on the disk.
-    bool write(bool durable);
     void notify() const
     {
         if (onChange_)

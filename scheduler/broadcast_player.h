@@ -20,8 +20,8 @@ public:
 
     // Empties the play list and rewrites the play-list file.
     virtual void clearPlayList() = 0;
-    // Appends one full path and rewrites the play-list file.
-    virtual void appendToPlayList(const QString &path) = 0;
+    // Appends full paths in order and writes the play-list file once, after the last.
+    virtual void appendToPlayList(const QStringList &paths) = 0;
     // Selects the first item when the list has one (after a fill).
     virtual void selectFirstItem() = 0;
 

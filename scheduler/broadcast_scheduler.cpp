@@ -1,9 +1,7 @@
 #include "scheduler/broadcast_scheduler.h"
 
-#include "core/clock.h"
-#include "app/main_window.h"
-#include "core/settings.h"
-#include "app/tray_notify_icon.h"
+#include "core/logging.h"
+
 #include "db/dbhouse.h"
 #include "platform/power_off.h"
 #include "scheduler/dbhouse_schedule.h"
@@ -12,69 +10,56 @@
 #include "scheduler/play_list_filling.h"
 #include "scheduler/scheduled_shutdown.h"
 
-#include <QDebug>
 #include <QPushButton>
 
-BroadcastScheduler::BroadcastScheduler(TForm1 &form, BroadcastPlayer &player, FolderScanner &scanner,
-                                       std::unique_ptr<PowerOff> power)
-    : QObject(&form),
-      power_(power ? std::move(power) : createPowerOff())
+BroadcastScheduler::BroadcastScheduler(BroadcastSchedulerContext context)
+    : QObject(context.owner),
+      power_(context.power ? std::move(context.power) : createPowerOff())
 {
     store_ = std::make_unique<DbhouseScheduleStore>(dbhouse());
-    grid_ = std::make_unique<QueryTodayGrid>(form.DBGrid4, dbhouse().qjrjm);
-
-    TForm1 *window = &form;
-    ShutdownSequence::Hooks hooks;
-    hooks.hideTrayIcon = [window] {
-        window->TrayNotifyIcon1->setIconVisible(false);
-        window->TrayNotifyIcon1->setHideTask(false);
-        window->show(); // the window comes back while the machine shuts down
-    };
-    hooks.closeMainWindow = [window] { window->close(); };
-    sequence_ = std::make_unique<ShutdownSequence>(*power_, hooks);
-
-    auto now = [] { return appClock().now(); };
+    grid_ = std::make_unique<QueryTodayGrid>(context.DBGrid4, context.todayQuery);
+    sequence_ = std::make_unique<ShutdownSequence>(*power_, context.shutdownHooks);
 
     DispatcherContext c;
-    c.tbf = form.tbf;
-    c.tjs = form.tjs;
-    c.lsjb = form.lsjb;
+    c.tbf = context.tbf;
+    c.tjs = context.tjs;
+    c.timetableName = context.timetableName;
     c.grid = grid_.get();
     c.store = store_.get();
-    c.player = &player;
-    c.scanner = &scanner;
-    c.now = now;
-    c.strover = [] { return appSettings().strover; };
+    c.player = context.player;
+    c.scanner = context.scanner;
+    c.now = context.now;
+    c.strover = context.strover;
     c.shutdown = sequence_.get();
     dispatcher_ = std::make_unique<Dispatcher>(c);
 
     timedShutdown_ = std::make_unique<ScheduledShutdown>(
-        form.tgj, now,
-        ScheduledShutdown::Settings{[] { return appSettings().stroff; }, [] { return appSettings().strofftime; }},
-        *sequence_);
+        context.tgj, context.now, ScheduledShutdown::Settings{context.stroff, context.strofftime}, *sequence_);
 
     ManualOverridesContext m;
-    m.N3 = form.N3;
-    m.N21 = form.N21;
-    m.N23 = form.N23;
-    m.N25 = form.N25;
-    m.tbf = form.tbf;
-    m.DBGrid4 = form.DBGrid4;
+    m.N3 = context.N3;
+    m.N21 = context.N21;
+    m.N23 = context.N23;
+    m.N25 = context.N25;
+    m.tbf = context.tbf;
+    m.DBGrid4 = context.DBGrid4;
     m.grid = grid_.get();
     m.store = store_.get();
-    m.player = &player;
-    m.scanner = &scanner;
-    m.dialogParent = &form;
+    m.player = context.player;
+    m.scanner = context.scanner;
+    m.dialogParent = context.dialogParent;
     overrides_ = std::make_unique<ManualOverrides>(m);
 
     // The hidden "导入当前播放内容" button fills the play list from the highlighted programme.
-    connect(form.BitBtn26, &QPushButton::clicked, this, [this, &player, &scanner] {
+    BroadcastPlayer *player = context.player;
+    FolderScanner *scanner = context.scanner;
+    connect(context.BitBtn26, &QPushButton::clicked, this, [this, player, scanner] {
         try {
             if (const std::optional<TodayEntry> entry = grid_->currentRow())
-                fillPlayList(*entry, player, *store_, scanner);
+                fillPlayList(*entry, *player, *store_, *scanner);
         } catch (const std::exception &e) {
-            qWarning().noquote()
-                << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+            qCWarning(lcScheduler).noquote()
+                << QStringLiteral("filling the play list: %1").arg(QString::fromUtf8(e.what()));
         }
     });
 

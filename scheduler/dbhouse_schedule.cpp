@@ -2,6 +2,7 @@
 
 #include "db/dbhouse.h"
 #include "db/query.h"
+#include "db/sql_catalogue.h"
 
 #include <QTableView>
 
@@ -30,7 +31,7 @@ QList<TodayEntry> DbhouseScheduleStore::entriesOf(const QString &sjmc)
 {
     TQuery *q = db_.qjrjmcxls;
     q->close();
-    q->setSql(QStringLiteral("select * from b_sjbjr where sjmc= :sjmc order by kssj "));
+    q->setSql(Sql::selectTodayForDispatch);
     q->setParam(QStringLiteral("sjmc"), sjmc);
     q->open();
     QList<TodayEntry> rows;
@@ -44,7 +45,7 @@ std::optional<TodayEntry> DbhouseScheduleStore::entryById(int iid)
 {
     TQuery *q = db_.qsj;
     q->close();
-    q->setSql(QStringLiteral("select * from b_sjbjr where iid= :iid "));
+    q->setSql(Sql::selectTodayEntry);
     q->setParam(QStringLiteral("iid"), iid);
     q->open();
     std::optional<TodayEntry> entry;
@@ -58,7 +59,7 @@ void DbhouseScheduleStore::markStartedBefore(const QString &t0)
 {
     TQuery *q = db_.qupjs;
     q->close();
-    q->setSql(QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where kssj< :t0 "));
+    q->setSql(Sql::markTodayBefore);
     q->setParam(QStringLiteral("over"), QStringLiteral("Y"));
     q->setParam(QStringLiteral("bfzt"), QStringLiteral("已播放"));
     q->setParam(QStringLiteral("t0"), t0);
@@ -69,7 +70,7 @@ void DbhouseScheduleStore::markFinished(int iid)
 {
     TQuery *q = db_.qupjs;
     q->close();
-    q->setSql(QStringLiteral("update b_sjbjr set over= :over,bfzt= :bfzt where iid= :iid "));
+    q->setSql(Sql::markTodayEntryPlayed);
     q->setParam(QStringLiteral("over"), QStringLiteral("Y"));
     q->setParam(QStringLiteral("bfzt"), QStringLiteral("已播放"));
     q->setParam(QStringLiteral("iid"), iid);
@@ -80,7 +81,7 @@ void DbhouseScheduleStore::markPast(int iid)
 {
     TQuery *q = db_.qpub;
     q->close();
-    q->setSql(QStringLiteral("update b_sjbjr set over= :over where iid= :iid "));
+    q->setSql(Sql::markTodayEntry);
     q->setParam(QStringLiteral("over"), QStringLiteral("Y"));
     q->setParam(QStringLiteral("iid"), iid);
     q->execSql();
@@ -90,7 +91,7 @@ int DbhouseScheduleStore::countWaiting()
 {
     TQuery *q = db_.qgjcx;
     q->close();
-    q->setSql(QStringLiteral("select count(*) as expr1001 from b_sjbjr where over= :over "));
+    q->setSql(Sql::countTodayByState);
     q->setParam(QStringLiteral("over"), QStringLiteral("N"));
     q->open();
     const int count = q->field(QStringLiteral("expr1001")).toInt();
@@ -102,7 +103,7 @@ QStringList DbhouseScheduleStore::songListPaths(const QString &lbmc)
 {
     TQuery *q = db_.qjy;
     q->close();
-    q->setSql(QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc order by iid "));
+    q->setSql(Sql::selectSavedListForPlay);
     q->setParam(QStringLiteral("lbmc"), lbmc);
     q->open();
     QStringList paths;

@@ -1,11 +1,11 @@
 #include "scheduler/dispatcher.h"
 
+#include "core/logging.h"
+
 #include "scheduler/dispatch_rules.h"
 #include "scheduler/play_list_filling.h"
 #include "scheduler/scheduled_shutdown.h"
 
-#include <QDebug>
-#include <QLabel>
 #include <QTimer>
 
 #include <exception>
@@ -14,8 +14,8 @@ namespace {
 
 void logIgnored(const char *where, const std::exception &e)
 {
-    qWarning().noquote()
-        << QStringLiteral("chimecast: %1: %2").arg(QString::fromLatin1(where), QString::fromUtf8(e.what()));
+    qCWarning(lcScheduler).noquote() << QStringLiteral("%1: %2").arg(QString::fromLatin1(where),
+                                                                     QString::fromUtf8(e.what()));
 }
 
 } // namespace
@@ -73,7 +73,7 @@ void Dispatcher::scan(int now)
     c_.player->setRandomMode(modes.randomMode);
     c_.player->setLoopMode(modes.loopMode);
 
-    const QList<TodayEntry> entries = c_.store->entriesOf(c_.lsjb->text());
+    const QList<TodayEntry> entries = c_.store->entriesOf(c_.timetableName());
     for (const TodayEntry &entry : entries) {
         const std::optional<int> begin = dispatch::parseTimeOfDay(entry.kssj);
         const std::optional<int> end = dispatch::parseTimeOfDay(entry.jssj);
@@ -86,6 +86,8 @@ void Dispatcher::scan(int now)
             // Its whole window passed unseen (computer asleep, program closed, another
             // programme running): mark it past as the daily resolution does, never start it late.
             c_.store->markPast(entry.iid);
+            qCInfo(lcScheduler).noquote() << QStringLiteral("programme skipped, its time passed: %1 %2-%3")
+                                                 .arg(entry.jmmc, entry.kssj, entry.jssj);
         }
     }
 }
@@ -107,6 +109,8 @@ void Dispatcher::start(const TodayEntry &entry, int stopSeconds)
     if (currentKind_ != QStringLiteral("4"))
         c_.player->pressPlay();
     c_.player->setPlayListCaption(QStringLiteral("播放列表 正在播放:") + entry.jmmc);
+    qCInfo(lcScheduler).noquote() << QStringLiteral("programme started: %1 %2-%3 (kind %4) %5")
+                                         .arg(entry.jmmc, entry.kssj, entry.jssj, entry.wjbz, entry.wjpath);
     Q_EMIT programmeStarted(entry.iid);
 }
 
@@ -158,6 +162,7 @@ void Dispatcher::endHandling()
     } catch (const std::exception &e) {
         logIgnored("reopening today's grid", e);
     }
+    qCInfo(lcScheduler).noquote() << QStringLiteral("programme stopped and marked played: entry %1").arg(finished);
     Q_EMIT programmeEnded(finished);
 
     if (c_.strover && c_.strover() == QStringLiteral("1") && c_.shutdown) {

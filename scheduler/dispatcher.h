@@ -16,15 +16,14 @@
 
 #include <functional>
 
-class QLabel;
 class QTimer;
 class ShutdownSequence;
 
 struct DispatcherContext
 {
-    QTimer *tbf = nullptr;  // dispatcher tick, 1500 ms
-    QTimer *tjs = nullptr;  // end watcher, 500 ms, armed while a programme runs
-    QLabel *lsjb = nullptr; // caption: today's timetable name
+    QTimer *tbf = nullptr;                  // dispatcher tick, 1500 ms
+    QTimer *tjs = nullptr;                  // end watcher, 500 ms, armed while a programme runs
+    std::function<QString()> timetableName; // today's timetable, as the resolution set it
     TodayGrid *grid = nullptr;
     ScheduleStore *store = nullptr;
     BroadcastPlayer *player = nullptr;

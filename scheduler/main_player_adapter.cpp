@@ -1,11 +1,12 @@
 #include "scheduler/main_player_adapter.h"
 
+#include "core/logging.h"
+
 #include "player/folder_scan.h"
 #include "player/main_player.h"
 #include "player/main_player_panel.h"
 #include "scheduler/stream_player.h"
 
-#include <QDebug>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -56,9 +57,9 @@ void MainPlayerBroadcastAdapter::clearPlayList()
     panel_.player().playList().clear();
 }
 
-void MainPlayerBroadcastAdapter::appendToPlayList(const QString &path)
+void MainPlayerBroadcastAdapter::appendToPlayList(const QStringList &paths)
 {
-    panel_.player().playList().append(path);
+    panel_.player().playList().append(paths);
 }
 
 void MainPlayerBroadcastAdapter::selectFirstItem()
@@ -81,7 +82,8 @@ void MainPlayerBroadcastAdapter::playUrl(const QString &url)
 {
     w1->setText(url);
     if (!stream_.play(url))
-        qWarning().noquote() << QStringLiteral("chimecast: network programme not started: %1").arg(stream_.lastError());
+        qCWarning(lcScheduler).noquote()
+            << QStringLiteral("network programme not started: %1").arg(stream_.lastError());
 }
 
 void MainPlayerBroadcastAdapter::stopUrl()

@@ -21,7 +21,7 @@ public:
     void setRandomMode(bool on) override;
     void setVolumePosition(int position) override;
     void clearPlayList() override;
-    void appendToPlayList(const QString &path) override;
+    void appendToPlayList(const QStringList &paths) override;
     void selectFirstItem() override;
     void pressPlay() override;
     void pressStop() override;

@@ -1,9 +1,10 @@
 #include "scheduler/manual_overrides.h"
 
+#include "core/logging.h"
+
 #include "scheduler/play_list_filling.h"
 
 #include <QAction>
-#include <QDebug>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -41,7 +42,7 @@ void ManualOverrides::stopAllPlayback()
         c_.player->stopUrl();
         c_.player->showStreamPanel(false);
     } catch (const std::exception &e) {
-        qWarning().noquote() << QStringLiteral("chimecast: stopping playback: %1").arg(QString::fromUtf8(e.what()));
+        qCWarning(lcScheduler).noquote() << QStringLiteral("stopping playback: %1").arg(QString::fromUtf8(e.what()));
     }
 }
 
@@ -67,14 +68,16 @@ void ManualOverrides::N3Click()
     try {
         entry = c_.store->entryById(highlighted->iid);
     } catch (const std::exception &e) {
-        qWarning().noquote() << QStringLiteral("chimecast: reading the programme: %1").arg(QString::fromUtf8(e.what()));
+        qCWarning(lcScheduler).noquote()
+            << QStringLiteral("reading the programme: %1").arg(QString::fromUtf8(e.what()));
     }
     if (!entry)
         return; // the table was rebuilt meanwhile; nothing to play
     try {
         fillPlayList(*entry, *c_.player, *c_.store, *c_.scanner);
     } catch (const std::exception &e) {
-        qWarning().noquote() << QStringLiteral("chimecast: filling the play list: %1").arg(QString::fromUtf8(e.what()));
+        qCWarning(lcScheduler).noquote()
+            << QStringLiteral("filling the play list: %1").arg(QString::fromUtf8(e.what()));
         return;
     }
     // A network programme is already playing: the fill hands its address to the stream player.

@@ -1,17 +1,14 @@
 #pragma once
 
-// Reads and marks today's working table for the scheduler. SqlScheduleStore issues the
-// statements of the schedule database on a QtSql connection; errors are thrown as
-// ScheduleStoreError so a timer handler can drop the rest of its tick.
+// Reads and marks today's working table for the scheduler (DbhouseScheduleStore does it
+// through the data module). Errors are thrown as exceptions derived from
+// std::runtime_error, so a timer handler can drop the rest of its tick.
 
-#include <QSqlDatabase>
-#include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QList>
 
 #include <optional>
-#include <stdexcept>
 
 // One row of today's working table b_sjbjr.
 struct TodayEntry
@@ -28,12 +25,6 @@ struct TodayEntry
     QString over;      // "N" waiting, "Y" done or past
     double yldx = 100; // volume in percent
     int ixh = 0;       // position in today's timetable
-};
-
-class ScheduleStoreError : public std::runtime_error
-{
-public:
-    using std::runtime_error::runtime_error;
 };
 
 class ScheduleStore
@@ -55,24 +46,3 @@ public:
     // The songs of a saved song list, in play order.
     virtual QStringList songListPaths(const QString &lbmc) = 0;
 };
-
-class SqlScheduleStore final : public ScheduleStore
-{
-public:
-    explicit SqlScheduleStore(QSqlDatabase db)
-        : db_(std::move(db))
-    {}
-    QList<TodayEntry> entriesOf(const QString &sjmc) override;
-    std::optional<TodayEntry> entryById(int iid) override;
-    void markStartedBefore(const QString &t0) override;
-    void markFinished(int iid) override;
-    void markPast(int iid) override;
-    int countWaiting() override;
-    QStringList songListPaths(const QString &lbmc) override;
-
-private:
-    QSqlDatabase db_;
-};
-
-// Reads a row of b_sjbjr from any record holding its columns (a query or a grid model).
-TodayEntry todayEntryFromRecord(const QSqlRecord &record);

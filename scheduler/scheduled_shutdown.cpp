@@ -1,9 +1,10 @@
 #include "scheduler/scheduled_shutdown.h"
 
+#include "core/logging.h"
+
 #include "scheduler/dispatch_rules.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 
 ShutdownSequence::ShutdownSequence(PowerOff &power, Hooks hooks, QObject *parent)
     : QObject(parent),
@@ -66,9 +67,8 @@ void ScheduledShutdown::tgjTimer()
         // Keep watching: a corrected time takes effect without a restart.
         if (reportedBadTime_ != offText) {
             reportedBadTime_ = offText;
-            qWarning().noquote() << QStringLiteral(
-                                        "chimecast: shutdown time \"%1\" is not a time of day; no timed shutdown")
-                                        .arg(offText);
+            qCWarning(lcScheduler).noquote()
+                << QStringLiteral("shutdown time \"%1\" is not a time of day; no timed shutdown").arg(offText);
         }
         tgj_->start();
         return;

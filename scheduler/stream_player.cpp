@@ -1,8 +1,8 @@
 #include "scheduler/stream_player.h"
 
-#include "platform/media_player.h"
+#include "core/logging.h"
 
-#include <QDebug>
+#include "platform/media_player.h"
 
 #include <gst/gst.h>
 
@@ -124,7 +124,7 @@ void StreamPlayer::poll()
     if (reason.isEmpty())
         return;
     lastError_ = reason;
-    qWarning().noquote() << QStringLiteral("chimecast: network programme %1 stopped: %2").arg(url_, reason);
+    qCWarning(lcScheduler).noquote() << QStringLiteral("network programme %1 stopped: %2").arg(url_, reason);
     stop();
     Q_EMIT stopped(reason);
 }

@@ -1,5 +1,7 @@
 #include "scheduler/timetable_resolution.h"
 
+#include "core/logging.h"
+
 #include "core/time_helpers.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
@@ -41,8 +43,10 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
     if (!result.holiday && stopPlayback) {
         try {
             stopPlayback();
-        } catch (const std::exception &) {
+        } catch (const std::exception &e) {
             // Stopping is best effort; the new day's table matters more.
+            qCWarning(lcScheduler).noquote()
+                << QStringLiteral("resolution: playback not stopped: %1").arg(QString::fromUtf8(e.what()));
         }
     }
 
@@ -111,7 +115,10 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
             jm->close();
             jm->setSql(Sql::selectTodayAll);
             jm->open();
-        } catch (const std::exception &) {}
+        } catch (const std::exception &e) {
+            qCWarning(lcScheduler).noquote()
+                << QStringLiteral("resolution: today's table not reread: %1").arg(QString::fromUtf8(e.what()));
+        }
         throw;
     }
 

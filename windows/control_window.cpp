@@ -1,6 +1,5 @@
 #include "windows/control_window.h"
 
-#include "app/main_window.h"
 #include "player/system_volume.h"
 
 #include <QGroupBox>
@@ -55,8 +54,8 @@ void TForm2::TrackBar1Change()
 
 void TForm2::showEvent(QShowEvent *event)
 {
-    if (Form1)
-        move(Form1->geometry().left() + kOffsetFromMainWindow, Form1->geometry().top());
+    if (anchor_)
+        move(anchor_->geometry().left() + kOffsetFromMainWindow, anchor_->geometry().top());
     QWidget::showEvent(event);
 }
 

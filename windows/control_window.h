@@ -4,6 +4,7 @@
 // sends each move of it to the process-wide volume. Closing it only hides it, so the
 // slider keeps its position between showings.
 
+#include <QPointer>
 #include <QWidget>
 
 class QGroupBox;
@@ -29,9 +30,17 @@ Q_SIGNALS:
     // buttons that open and close it.
     void closing();
 
+public:
+    // The window it places itself beside when shown (the main window); none: it stays
+    // where it is.
+    void setAnchor(QWidget *anchor) { anchor_ = anchor; }
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPointer<QWidget> anchor_;
 };
 
 // The program-wide instance, made by the entry routine.

@@ -1,6 +1,5 @@
 #include "windows/effect_window.h"
 
-#include "app/main_window.h"
 #include "player/spectrum_panel.h"
 
 namespace {
@@ -28,8 +27,8 @@ TForm3::TForm3(QWidget *parent)
 void TForm3::showEvent(QShowEvent *event)
 {
     // The strip sits directly above the main window, exactly as wide.
-    if (Form1) {
-        const QRect main = Form1->frameGeometry();
+    if (anchor_) {
+        const QRect main = anchor_->frameGeometry();
         resize(main.width(), height());
         move(main.left(), main.top() - frameGeometry().height());
         Panel1->resize(width(), height());

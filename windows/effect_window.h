@@ -3,6 +3,7 @@
 // surface the audio library draws the playing track's spectrum into. The panel exists
 // from start-up whether or not the window is shown; closing the window only hides it.
 
+#include <QPointer>
 #include <QWidget>
 
 class SpectrumPanel;
@@ -21,9 +22,17 @@ Q_SIGNALS:
     // close it.
     void closing();
 
+public:
+    // The window it places itself above when shown (the main window); none: it stays
+    // where it is.
+    void setAnchor(QWidget *anchor) { anchor_ = anchor; }
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    QPointer<QWidget> anchor_;
 };
 
 // The program-wide instance, made by the entry routine.

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "db/dbhouse.h"
 #include "support/program_test.h"
+#include "support/today_rows.h"
 
 #include <QFile>
 #include <QLabel>
@@ -35,7 +36,9 @@ protected:
     {
         ProgramTest::SetUp();
         setPlayerControl(&player);
-        exec(QStringLiteral("update x_sjbsz set xq3='T-Wed', xq4='T-Thu', xq5='T-Fri', xq6='无'"));
+        const QString none = QStringLiteral("无");
+        setWeeklyTimetables(
+            {none, none, QStringLiteral("T-Wed"), QStringLiteral("T-Thu"), QStringLiteral("T-Fri"), none, none});
         addEntry(QStringLiteral("T-Thu"), QStringLiteral("afternoon bell"), QStringLiteral("14:00:00"),
                  QStringLiteral("14:05:00"));
         addEntry(QStringLiteral("T-Thu"), QStringLiteral("morning bell"), QStringLiteral("07:30:00"),
@@ -52,9 +55,15 @@ protected:
 
     void addEntry(const QString &sjmc, const QString &jmmc, const QString &start, const QString &end)
     {
-        exec(QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz) "
-                            "values('%1','%2','%3','%4','/music/a.mp3','00:05:00',80,'顺序播放','未播放','1')")
-                 .arg(sjmc, jmmc, start, end));
+        TimetableRow row;
+        row.sjmc = sjmc;
+        row.jmmc = jmmc;
+        row.kssj = start;
+        row.jssj = end;
+        row.wjpath = QStringLiteral("/music/a.mp3");
+        row.bfsc = QStringLiteral("00:05:00");
+        row.yldx = 80;
+        insertTimetableRow(row);
     }
 
     void writeSettings(const QByteArray &judgeLines)
@@ -63,16 +72,7 @@ protected:
     }
 
     // Programme names of the working table in start order, with their over flag.
-    QStringList today()
-    {
-        QStringList rows;
-        QSqlQuery q(QSqlDatabase::database(dbhouse().connectionName()));
-        q.exec(QStringLiteral("select jmmc, over, ixh from b_sjbjr order by kssj"));
-        while (q.next())
-            rows.append(
-                QStringLiteral("%1 %2 %3").arg(q.value(2).toString(), q.value(0).toString(), q.value(1).toString()));
-        return rows;
-    }
+    QStringList today() { return todayRowsByStart(); }
 
     QStringList gridNames(TForm1 &form)
     {
@@ -91,8 +91,13 @@ protected:
 
 TEST_F(MainWindowTest, FirstRunWithoutSettingsShowsTodayAndKeepsTheWorkingTable)
 {
-    exec(QStringLiteral(
-        "insert into b_sjbjr(sjmc,jmmc,kssj,jssj,over,ixh) values('T-Thu','kept row','10:00:00','10:01:00','N',1)"));
+    TodayRow kept;
+    kept.sjmc = QStringLiteral("T-Thu");
+    kept.jmmc = QStringLiteral("kept row");
+    kept.kssj = QStringLiteral("10:00:00");
+    kept.jssj = QStringLiteral("10:01:00");
+    kept.ixh = 1;
+    insertTodayRow(kept);
     dbhouse().close();
 
     TForm1 form;
@@ -162,10 +167,13 @@ TEST_F(MainWindowTest, HolidayAndNoTimetableDays)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        exec(QStringLiteral("delete from x_jrb"));
-        exec(QStringLiteral("insert into b_sjbjr(sjmc,jmmc) values('old','yesterday row')"));
+        clearHolidays();
+        TodayRow old;
+        old.sjmc = QStringLiteral("old");
+        old.jmmc = QStringLiteral("yesterday row");
+        insertTodayRow(old);
         if (c.holiday)
-            exec(QStringLiteral("insert into x_jrb(rq) values('%1')").arg(QString::fromLatin1(c.holiday)));
+            insertHoliday(QString::fromLatin1(c.holiday));
         destroyAppSettings();
         writeSettings("strrqr=2024-03-01\n");
         player.calls.clear();

@@ -4,6 +4,7 @@
 // day-end shutdown closes the window with a dry-run power-off.
 
 #include "app/main_window.h"
+#include "app/scheduler_context.h"
 #include "core/settings.h"
 #include "db/dbhouse.h"
 #include "platform/media_player.h"
@@ -19,6 +20,7 @@
 #include "scheduler/scheduled_shutdown.h"
 #include "scheduler/stream_player.h"
 #include "support/program_test.h"
+#include "support/today_rows.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -63,17 +65,25 @@ class BroadcastSchedulerTest : public ProgramTest
 protected:
     int addEntry(const QString &name, const QString &start, const QString &end, const QString &path, int volume)
     {
-        exec(QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"
-                            " values('测试','%1','%2','%3','%4','',%5,'顺序播放','未播放','1','N',"
-                            " (select count(*) + 1 from b_sjbjr))")
-                 .arg(name, start, end, path)
-                 .arg(volume));
-        return scalar(QStringLiteral("select max(iid) from b_sjbjr")).toInt();
+        openProgramDatabase();
+        TodayRow row;
+        row.sjmc = QStringLiteral("测试");
+        row.jmmc = name;
+        row.kssj = start;
+        row.jssj = end;
+        row.wjpath = path;
+        row.yldx = volume;
+        row.ixh = ++rows_;
+        return insertTodayRow(row);
     }
     QString state(int iid)
     {
-        return scalar(QStringLiteral("select over || '/' || bfzt from b_sjbjr where iid = %1").arg(iid)).toString();
+        const auto [over, bfzt] = todayRowState(iid);
+        return over + QLatin1Char('/') + bfzt;
     }
+
+private:
+    int rows_ = 0;
 };
 
 } // namespace
@@ -84,8 +94,8 @@ TEST_F(BroadcastSchedulerTest, ProgrammePlaysThroughTheMainWindowAndTheDayEndsWi
     writeFile(QStringLiteral("music/song.mp3"), "x");
     const QString bell = path(QStringLiteral("music/bell.mp3"));
     const QString song = path(QStringLiteral("music/song.mp3"));
-    exec(QStringLiteral(
-        "update x_sjbsz set xq1='测试',xq2='测试',xq3='测试',xq4='测试',xq5='测试',xq6='测试',xq7='测试'"));
+    openProgramDatabase();
+    setWeeklyTimetables(QStringList(7, QStringLiteral("测试")));
     const int first =
         addEntry(QStringLiteral("上课铃"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), bell, 50);
     const int last =
@@ -108,7 +118,9 @@ TEST_F(BroadcastSchedulerTest, ProgrammePlaysThroughTheMainWindowAndTheDayEndsWi
     MediaFolderScanner scanner;
     auto power = std::make_unique<DryRunPowerOff>();
     DryRunPowerOff *powerOff = power.get();
-    BroadcastScheduler scheduler(form, adapter, scanner, std::move(power));
+    BroadcastSchedulerContext context = schedulerContextFor(form, adapter, scanner);
+    context.power = std::move(power);
+    BroadcastScheduler scheduler(std::move(context));
     scheduler.shutdownSequence().setWaitMs(0);
 
     clock.set(QDateTime(QDate(2024, 3, 14), QTime(8, 0, 0)));

@@ -22,7 +22,7 @@ protected:
         DispatcherContext c;
         c.tbf = &tbf;
         c.tjs = &tjs;
-        c.lsjb = &lsjb;
+        c.timetableName = [this] { return timetableName; };
         c.grid = t.grid.get();
         c.store = t.store.get();
         c.player = &player;
@@ -66,7 +66,7 @@ protected:
     DirScanner scanner;
     QTimer tbf;
     QTimer tjs;
-    QLabel lsjb{QStringLiteral("时间表1")};
+    QString timetableName = QStringLiteral("时间表1");
     QDateTime clock{day, QTime(7, 0), Qt::UTC};
     QString strover = QStringLiteral("0");
     DryRunPowerOff power;

@@ -124,7 +124,7 @@ TEST_F(DispatcherFixture, VolumeAndPlayModesComeFromTheProgramme)
     t.add({QStringLiteral("响"), QStringLiteral("08:20:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a,
            QStringLiteral("顺序播放"), 100});
     t.openGrid();
-    t.view.setCurrentIndex(t.model.index(1, 0)); // the operator highlights the second row
+    t.view.setCurrentIndex(t.model->index(1, 0)); // the operator highlights the second row
 
     setTime(7, 0, 0);
     dispatcher->tbfTimer();
@@ -194,7 +194,7 @@ TEST_F(DispatcherFixture, DayEndShutdownAfterTheLastWaitingEntryOnly)
     const QString a = t.file(QStringLiteral("a.mp3"));
     for (const QString &setting : {QStringLiteral("0"), QStringLiteral("1")}) {
         SCOPED_TRACE(setting.toStdString());
-        t.exec(QStringLiteral("delete from b_sjbjr"));
+        t.clear();
         t.add({QStringLiteral("一"), QStringLiteral("17:00:00"), QStringLiteral("17:10:00"), QStringLiteral("1"), a});
         t.add({QStringLiteral("二"), QStringLiteral("17:20:00"), QStringLiteral("17:30:00"), QStringLiteral("1"), a});
         t.openGrid();
@@ -254,15 +254,46 @@ TEST_F(DispatcherFixture, RebuiltTableAndDatabaseErrorsDoNotStopTheSchedule)
     ASSERT_EQ(dispatcher->runningCount(), 1);
 
     // The day's table is rebuilt while the programme runs: its iid no longer exists.
-    t.exec(QStringLiteral("delete from b_sjbjr"));
+    t.clear();
     const int rebuilt =
         t.add({QStringLiteral("一"), QStringLiteral("08:00:00"), QStringLiteral("08:30:00"), QStringLiteral("1"), a});
     runUntil(QTime(8, 29, 56));
     EXPECT_EQ(dispatcher->runningCount(), 0);
     EXPECT_EQ(t.state(rebuilt), waitingState());
 
-    // A broken table: ticks fail quietly and keep coming.
-    t.exec(QStringLiteral("drop table b_sjbjr"));
+    // The database goes away: ticks fail quietly and keep coming.
+    dbhouse().close();
     dispatcher->tbfTimer();
     EXPECT_TRUE(tbf.isActive());
+}
+
+namespace {
+
+QStringList schedulerLog;
+
+void captureSchedulerLog(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (QLatin1String(context.category) == QLatin1String("chimecast.scheduler"))
+        schedulerLog.append(message);
+}
+
+} // namespace
+
+TEST_F(DispatcherFixture, StartedStoppedAndSkippedProgrammesAreLogged)
+{
+    const QString a = t.file(QStringLiteral("a.mp3"));
+    t.add({QStringLiteral("早读"), QStringLiteral("07:00:00"), QStringLiteral("07:20:00"), QStringLiteral("1"), a});
+    const int bell =
+        t.add({QStringLiteral("上课"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    t.openGrid();
+    schedulerLog.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureSchedulerLog);
+    setTime(8, 0, 0);
+    dispatcher->tbfTimer();
+    runUntil(QTime(8, 9, 56));
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(schedulerLog, (QStringList{QStringLiteral("programme skipped, its time passed: 早读 07:00:00-07:20:00"),
+                                         QStringLiteral("programme started: 上课 08:00:00-08:10:00 (kind 1) ") + a,
+                                         QStringLiteral("programme stopped and marked played: entry %1").arg(bell)}));
 }

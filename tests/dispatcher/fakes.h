@@ -2,20 +2,18 @@
 
 // Test doubles for the scheduler: a main player that follows the real player's
 // Play/Stop rules closely enough to show what the scheduler asked of it, a folder
-// scanner over the real file system, and a day's working table in a temporary SQLite file.
+// scanner over the real file system, and today's working table in a fresh program folder.
 
 #include "scheduler/broadcast_player.h"
-#include "scheduler/schedule_store.h"
-#include "scheduler/today_grid.h"
+#include "db/dbhouse.h"
+#include "db/sql_catalogue.h"
+#include "scheduler/dbhouse_schedule.h"
+#include "support/today_rows.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlQueryModel>
+#include <QFileInfo>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -31,9 +29,9 @@ public:
         itemIndex = -1;
         listFileWrites.append(list);
     }
-    void appendToPlayList(const QString &path) override
+    void appendToPlayList(const QStringList &paths) override
     {
-        list.append(path);
+        list.append(paths);
         listFileWrites.append(list);
     }
     void selectFirstItem() override
@@ -107,35 +105,25 @@ public:
     }
 };
 
-// A temporary database holding today's working table and saved song lists, with the
-// grid of today's timetable over it.
+// A fresh program folder whose database (made from the schema) holds today's working
+// table and saved song lists, with the program's store and today's grid over it: the grid
+// view shows the data module's qjrjm, as the main window's does.
 class TodayTable
 {
 public:
     TodayTable()
     {
-        static int serial = 0;
-        connection_ = QStringLiteral("dispatcher-test-%1").arg(++serial);
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        db.open();
-        exec(QStringLiteral("create table b_sjbjr (iid integer primary key autoincrement, sjmc text, jmmc text,"
-                            " kssj text, jssj text, wjpath text, bfsc text, yldx real, bffs text, bfzt text,"
-                            " wjbz text, over text default 'N', ixh integer)"));
-        exec(QStringLiteral("create table b_gqlbmxbak (iid integer primary key autoincrement, wjpath text,"
-                            " wjmc text, lbmc text, zsc text)"));
-        store = std::make_unique<SqlScheduleStore>(db);
-        view.setModel(&model);
-        grid = std::make_unique<TableViewTodayGrid>(&view);
+        openProgramDatabase();
+        store = std::make_unique<DbhouseScheduleStore>(dbhouse());
+        model = dbhouse().qjrjm;
+        view.setModel(model);
+        grid = std::make_unique<QueryTodayGrid>(&view, model);
     }
     ~TodayTable()
     {
         grid.reset();
         store.reset();
-        model.clear();
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connection_);
+        view.setModel(nullptr);
     }
 
     struct Row
@@ -154,62 +142,41 @@ public:
     // order they are added, so add them by start time.
     int add(const Row &r)
     {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("insert into b_sjbjr(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz,over,ixh)"
-                                 " values(:sjmc,:jmmc,:kssj,:jssj,:wjpath,'',:yldx,:bffs,'未播放',:wjbz,:over,:ixh)"));
-        q.bindValue(QStringLiteral(":sjmc"), sjmc);
-        q.bindValue(QStringLiteral(":jmmc"), r.jmmc);
-        q.bindValue(QStringLiteral(":kssj"), r.kssj);
-        q.bindValue(QStringLiteral(":jssj"), r.jssj);
-        q.bindValue(QStringLiteral(":wjpath"), r.wjpath);
-        q.bindValue(QStringLiteral(":yldx"), r.yldx);
-        q.bindValue(QStringLiteral(":bffs"), r.bffs);
-        q.bindValue(QStringLiteral(":wjbz"), r.wjbz);
-        q.bindValue(QStringLiteral(":over"), r.over);
-        q.bindValue(QStringLiteral(":ixh"), ++rows_);
-        q.exec();
-        return q.lastInsertId().toInt();
+        TodayRow row;
+        row.sjmc = sjmc;
+        row.jmmc = r.jmmc;
+        row.kssj = r.kssj;
+        row.jssj = r.jssj;
+        row.wjbz = r.wjbz;
+        row.wjpath = r.wjpath;
+        row.bffs = r.bffs;
+        row.yldx = r.yldx;
+        row.over = r.over;
+        row.ixh = ++rows_;
+        return insertTodayRow(row);
     }
 
-    void addSong(const QString &lbmc, const QString &path)
-    {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("insert into b_gqlbmxbak(wjpath,wjmc,lbmc,zsc) values(:p,'',:l,'00:03:00')"));
-        q.bindValue(QStringLiteral(":p"), path);
-        q.bindValue(QStringLiteral(":l"), lbmc);
-        q.exec();
-    }
+    void addSong(const QString &lbmc, const QString &path) { insertSavedSong(lbmc, path); }
+
+    // Empties today's table.
+    void clear() { clearToday(); }
 
     // Opens the grid on today's rows, first row highlighted.
     void openGrid()
     {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("select * from b_sjbjr where sjmc= :sjmc  order by kssj "));
-        q.bindValue(QStringLiteral(":sjmc"), sjmc);
-        q.exec();
-        model.setQuery(std::move(q));
-        if (model.rowCount() > 0)
-            view.setCurrentIndex(model.index(0, 0));
+        model->close();
+        model->setSql(Sql::selectTodayByName);
+        model->setParam(QStringLiteral("sjmc"), sjmc);
+        model->open();
+        model->first();
+        if (model->rowCount() > 0)
+            view.setCurrentIndex(model->index(0, 0));
     }
 
     // over and bfzt of one row.
-    std::pair<QString, QString> state(int iid)
-    {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("select over, bfzt from b_sjbjr where iid = :iid"));
-        q.bindValue(QStringLiteral(":iid"), iid);
-        q.exec();
-        q.next();
-        return {q.value(0).toString(), q.value(1).toString()};
-    }
+    std::pair<QString, QString> state(int iid) { return todayRowState(iid); }
 
-    void exec(const QString &sql)
-    {
-        QSqlQuery q(db);
-        q.exec(sql);
-    }
-
-    // A file that exists under the temporary folder.
+    // A file that exists under the program folder.
     QString file(const QString &relative)
     {
         const QString path = dir.filePath(relative);
@@ -220,15 +187,13 @@ public:
         return path;
     }
 
-    QTemporaryDir dir;
+    FreshProgramFolder dir;
     QString sjmc = QStringLiteral("时间表1");
-    QSqlDatabase db;
-    QSqlQueryModel model;
+    TQuery *model = nullptr; // the data module's qjrjm
     QTableView view;
-    std::unique_ptr<SqlScheduleStore> store;
-    std::unique_ptr<TableViewTodayGrid> grid;
+    std::unique_ptr<DbhouseScheduleStore> store;
+    std::unique_ptr<QueryTodayGrid> grid;
 
 private:
-    QString connection_;
     int rows_ = 0;
 };

@@ -65,12 +65,12 @@ TEST_F(ManualOverridesTest, PlayNowAndStopWithoutTouchingTheSchedule)
     EXPECT_EQ(t.state(fileEntry), waitingState());
 
     // A network entry next: the stream panel covers the list; a file entry brings it back.
-    t.view.setCurrentIndex(t.model.index(1, 0));
+    t.view.setCurrentIndex(t.model->index(1, 0));
     N3.trigger();
     EXPECT_FALSE(player.playing);
     EXPECT_TRUE(player.streaming);
     EXPECT_TRUE(player.streamPanelShown);
-    t.view.setCurrentIndex(t.model.index(0, 0));
+    t.view.setCurrentIndex(t.model->index(0, 0));
     N3.trigger();
     EXPECT_FALSE(player.streaming);
     EXPECT_FALSE(player.streamPanelShown);
@@ -108,7 +108,7 @@ TEST_F(ManualOverridesTest, DueProgrammeStartsOverAManualOneAndItsEndStopsBoth)
     ASSERT_EQ(dispatcher->runningCount(), 1);
 
     // The operator plays the 09:00 entry now over the running programme.
-    t.view.setCurrentIndex(t.model.index(1, 0));
+    t.view.setCurrentIndex(t.model->index(1, 0));
     N3.trigger();
     EXPECT_EQ(player.current, b);
     EXPECT_EQ(dispatcher->runningCount(), 1);
@@ -194,8 +194,8 @@ TEST_F(ManualOverridesTest, DoubleClickOpensTheEntrysLocation)
     t.add({QStringLiteral("丢失"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("1"),
            t.dir.filePath(QStringLiteral("gone.mp3"))});
     t.openGrid();
-    Q_EMIT t.view.doubleClicked(t.model.index(0, 0));
-    t.view.setCurrentIndex(t.model.index(1, 0));
+    Q_EMIT t.view.doubleClicked(t.model->index(0, 0));
+    t.view.setCurrentIndex(t.model->index(1, 0));
     overrides->DBGrid4DblClick(); // nothing to open for a missing file
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
 }

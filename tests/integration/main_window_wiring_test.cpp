@@ -12,6 +12,7 @@
 #include "player/system_volume.h"
 #include "scheduler/stream_player.h"
 #include "support/program_test.h"
+#include "support/today_rows.h"
 #include "windows/control_window.h"
 #include "windows/effect_window.h"
 
@@ -33,14 +34,19 @@ protected:
         ProgramTest::SetUp();
         // Yesterday's date: the first show resolves today's timetable "T".
         writeFile(QStringLiteral("chimecast.ini"), "[Judge]\nstrrqr=2024-03-13\n");
-        exec(QStringLiteral("update x_sjbsz set xq1='T',xq2='T',xq3='T',xq4='T',xq5='T',xq6='T',xq7='T'"));
+        setWeeklyTimetables(QStringList(7, QStringLiteral("T")));
     }
 
     void addProgramme(const QString &name, const QString &start, const QString &path, const QString &kind)
     {
-        exec(QStringLiteral("insert into b_sjb(sjmc,jmmc,kssj,jssj,wjpath,bfsc,yldx,bffs,bfzt,wjbz)"
-                            " values('T','%1','%2','23:59:00','%3','00:01:00',100,'顺序播放','未播放','%4')")
-                 .arg(name, start, path, kind));
+        TimetableRow row;
+        row.sjmc = QStringLiteral("T");
+        row.jmmc = name;
+        row.kssj = start;
+        row.jssj = QStringLiteral("23:59:00");
+        row.wjpath = path;
+        row.wjbz = kind;
+        insertTimetableRow(row);
     }
 
     // Builds the windows and the wiring, and shows the main window as the program does.
