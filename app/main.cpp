@@ -3,6 +3,7 @@
 // (the settings are saved on the way out).
 
 #include "app/main_window.h"
+#include "app/main_window_settings_tabs.h"
 #include "app/main_window_wiring.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     dbhouse();
     // The player on the first tab now; the scheduler once the first show opened the database.
     auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
+    installSettingsTabs(*Form1, Form2->TrackBar1);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
