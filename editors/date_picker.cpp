@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -55,6 +56,8 @@ TBrDateForm::TBrDateForm(QWidget *parent)
     Calendar = new QCalendarWidget(this);
     Calendar->setObjectName(QStringLiteral("Calendar"));
     Calendar->setAccessibleName(QStringLiteral("日历"));
+    // Weekday names in the program's language, whatever the system's locale.
+    Calendar->setLocale(QLocale(QLocale::Chinese, QLocale::China));
     Calendar->setFirstDayOfWeek(Qt::Sunday);
     Calendar->setHorizontalHeaderFormat(QCalendarWidget::ShortDayNames);
     Calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);

@@ -178,9 +178,10 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
     connect(dbhouse().qjr, &QAbstractItemModel::modelReset, DBGrid3, widen);
     BitBtn24 = makeButton(GroupBox4, "BitBtn24", QStringLiteral("保存"), QStringLiteral("保存节假日"));
     BitBtn25 = makeButton(GroupBox4, "BitBtn25", QStringLiteral("删除"), QStringLiteral("删除节假日"));
-    Label17 = makeHint(GroupBox4, "Label17",
-                       QStringLiteral("提示：节假日在下次导入今日时间表时生效：次日、重新启动软件或点"
-                                      "“手工重导入时间表”后，当天的节假日也是如此！"));
+    Label17 =
+        makeHint(GroupBox4, "Label17",
+                 QStringLiteral("提示：节假日在下次导入今日时间表时生效（次日、重新启动软件或点“手工重导入时间表”后），"
+                                "今天的也是如此！"));
     auto *entry = new QHBoxLayout;
     entry->addWidget(Label13);
     entry->addWidget(Edit3);
@@ -197,8 +198,8 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
     lower->addWidget(Label17);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(GroupBox3, 1);
-    layout->addWidget(GroupBox4, 1);
+    layout->addWidget(GroupBox3, 2);
+    layout->addWidget(GroupBox4, 3);
 
     connect(BitBtn22, &QPushButton::clicked, this, [this] { BitBtn22Click(); });
     connect(BitBtn23, &QPushButton::clicked, this, [this] { BitBtn23Click(); });
