@@ -81,10 +81,11 @@ HelpTab::HelpTab(QWidget *parent)
       openFolder_(desktopOpen)
 {
     setObjectName(QStringLiteral("HelpTab"));
-    Label25 = makeHint(this, "Label25", QStringLiteral("在电脑右下角找到小喇叭图标鼠标右键可以隐藏主界面！"));
-    Label26 = makeHint(this, "Label26",
-                       QStringLiteral("在电脑右下角有一个喇叭一样的图标，先用鼠标点中它，然后右键可以显示或隐藏软件"
-                                      "主界面！"));
+    trayHideHint = makeHint(this, "trayHideHint", QStringLiteral("在电脑右下角找到小喇叭图标鼠标右键可以隐藏主界面！"));
+    trayToggleHint =
+        makeHint(this, "trayToggleHint",
+                 QStringLiteral("在电脑右下角有一个喇叭一样的图标，先用鼠标点中它，然后右键可以显示或隐藏软件"
+                                "主界面！"));
     BitBtn37 = new QPushButton(QStringLiteral("打开帮助文件"), this);
     BitBtn37->setObjectName(QStringLiteral("BitBtn37"));
     helpLocation = new QLabel(QStringLiteral("帮助文件在：%1").arg(QDir::toNativeSeparators(helpPagePath())), this);
@@ -92,8 +93,8 @@ HelpTab::HelpTab(QWidget *parent)
     helpLocation->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label25);
-    layout->addWidget(Label26);
+    layout->addWidget(trayHideHint);
+    layout->addWidget(trayToggleHint);
     layout->addSpacing(16);
     layout->addWidget(BitBtn37, 0, Qt::AlignLeft);
     layout->addWidget(helpLocation);

@@ -31,10 +31,10 @@ public:
     // QDesktopServices::openUrl, and false on a platform with no desktop (offscreen).
     void setFolderOpener(std::function<bool(const QUrl &)> opener);
 
-    QLabel *Label25;       // hint: the loudspeaker icon hides the window
-    QLabel *Label26;       // hint: how to show or hide the window from the icon
-    QPushButton *BitBtn37; // "打开帮助文件"
-    QLabel *helpLocation;  // where the guide is, for a box without a desktop
+    QLabel *trayHideHint;   // hint: the loudspeaker icon hides the window
+    QLabel *trayToggleHint; // hint: how to show or hide the window from the icon
+    QPushButton *BitBtn37;  // "打开帮助文件"
+    QLabel *helpLocation;   // where the guide is, for a box without a desktop
 
     void BitBtn37Click();
 

@@ -104,22 +104,22 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
 {
     setObjectName(QStringLiteral("SystemSettingsTab"));
 
-    GroupBox5 = new QGroupBox(QStringLiteral("系统参数设置"), this);
-    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    cb1 = makeCheck(GroupBox5, "cb1", QStringLiteral("开机自动启用本软件(要修改注册表有杀毒软件提示时请点允许)"));
-    cb2 = makeCheck(GroupBox5, "cb2", QStringLiteral("启动后最小化"));
-    cb3 = makeCheck(GroupBox5, "cb3", QStringLiteral("定时关机(24小时制)"));
-    offTimeLabel = makeLabel(GroupBox5, "offTimeLabel", QStringLiteral("关机时间"));
-    dtp1 = new QTimeEdit(GroupBox5);
+    parametersGroup = new QGroupBox(QStringLiteral("系统参数设置"), this);
+    parametersGroup->setObjectName(QStringLiteral("parametersGroup"));
+    cb1 = makeCheck(parametersGroup, "cb1", QStringLiteral("开机自动启用本软件(要修改注册表有杀毒软件提示时请点允许)"));
+    cb2 = makeCheck(parametersGroup, "cb2", QStringLiteral("启动后最小化"));
+    cb3 = makeCheck(parametersGroup, "cb3", QStringLiteral("定时关机(24小时制)"));
+    offTimeLabel = makeLabel(parametersGroup, "offTimeLabel", QStringLiteral("关机时间"));
+    dtp1 = new QTimeEdit(parametersGroup);
     dtp1->setObjectName(QStringLiteral("dtp1"));
     dtp1->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     dtp1->setTime(defaultOffTime);
     offTimeLabel->setBuddy(dtp1);
     dtp1->setAccessibleName(QStringLiteral("关机时间"));
-    cb4 = makeCheck(GroupBox5, "cb4", QStringLiteral("播放一天节目后自动关机"));
-    cb5 = makeCheck(GroupBox5, "cb5", QStringLiteral("软件启动时自动设置音量为以下值"));
-    volumeLabel = makeLabel(GroupBox5, "volumeLabel", QStringLiteral("音量:"));
-    TrackBar2 = new QSlider(Qt::Horizontal, GroupBox5);
+    cb4 = makeCheck(parametersGroup, "cb4", QStringLiteral("播放一天节目后自动关机"));
+    cb5 = makeCheck(parametersGroup, "cb5", QStringLiteral("软件启动时自动设置音量为以下值"));
+    volumeLabel = makeLabel(parametersGroup, "volumeLabel", QStringLiteral("音量:"));
+    TrackBar2 = new QSlider(Qt::Horizontal, parametersGroup);
     TrackBar2->setObjectName(QStringLiteral("TrackBar2"));
     TrackBar2->setRange(0, kVolumeSliderMax);
     TrackBar2->setPageStep(13);
@@ -130,9 +130,9 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     TrackBar2->setValue(sliderPosition(appSettings().strposr2));
     volumeLabel->setBuddy(TrackBar2);
     TrackBar2->setAccessibleName(QStringLiteral("启动音量"));
-    BitBtn30 = makeButton(GroupBox5, "BitBtn30", QStringLiteral("保存"), QStringLiteral("保存系统参数"));
+    BitBtn30 = makeButton(parametersGroup, "BitBtn30", QStringLiteral("保存"), QStringLiteral("保存系统参数"));
 
-    auto *params = new QGridLayout(GroupBox5);
+    auto *params = new QGridLayout(parametersGroup);
     params->addWidget(cb1, 0, 0, 1, 3);
     params->addWidget(cb2, 1, 0, 1, 3);
     params->addWidget(cb3, 2, 0, 1, 3);
@@ -146,22 +146,22 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     params->setColumnStretch(2, 1);
     params->setRowStretch(8, 1);
 
-    GroupBox6 = new QGroupBox(QStringLiteral("广播内容设置"), this);
-    GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
-    Label20 = makeLabel(GroupBox6, "Label20", QStringLiteral("标题"));
-    Edit4 = new QLineEdit(GroupBox6);
+    broadcastGroup = new QGroupBox(QStringLiteral("广播内容设置"), this);
+    broadcastGroup->setObjectName(QStringLiteral("broadcastGroup"));
+    Label20 = makeLabel(broadcastGroup, "Label20", QStringLiteral("标题"));
+    Edit4 = new QLineEdit(broadcastGroup);
     Edit4->setObjectName(QStringLiteral("Edit4"));
     Label20->setBuddy(Edit4);
     Edit4->setAccessibleName(QStringLiteral("标题"));
-    Label21 = makeLabel(GroupBox6, "Label21", QStringLiteral("地址"));
-    Edit5 = new QLineEdit(GroupBox6);
+    Label21 = makeLabel(broadcastGroup, "Label21", QStringLiteral("地址"));
+    Edit5 = new QLineEdit(broadcastGroup);
     Edit5->setObjectName(QStringLiteral("Edit5"));
     Edit5->setPlaceholderText(QStringLiteral("http://"));
     Label21->setBuddy(Edit5);
     Edit5->setAccessibleName(QStringLiteral("地址"));
-    BitBtn34 = makeButton(GroupBox6, "BitBtn34", QStringLiteral("保存"), QStringLiteral("保存广播内容"));
-    BitBtn35 = makeButton(GroupBox6, "BitBtn35", QStringLiteral("删除"), QStringLiteral("删除广播内容"));
-    DBGrid5 = new QTableView(GroupBox6);
+    BitBtn34 = makeButton(broadcastGroup, "BitBtn34", QStringLiteral("保存"), QStringLiteral("保存广播内容"));
+    BitBtn35 = makeButton(broadcastGroup, "BitBtn35", QStringLiteral("删除"), QStringLiteral("删除广播内容"));
+    DBGrid5 = new QTableView(broadcastGroup);
     DBGrid5->setObjectName(QStringLiteral("DBGrid5"));
     DBGrid5->setAccessibleName(QStringLiteral("广播内容"));
     DBGrid5->verticalHeader()->hide();
@@ -185,14 +185,14 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     buttons->addWidget(BitBtn34);
     buttons->addWidget(BitBtn35);
     buttons->addStretch();
-    auto *content = new QVBoxLayout(GroupBox6);
+    auto *content = new QVBoxLayout(broadcastGroup);
     content->addLayout(fields);
     content->addLayout(buttons);
     content->addWidget(DBGrid5, 1);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(GroupBox5, 1);
-    layout->addWidget(GroupBox6, 1);
+    layout->addWidget(parametersGroup, 1);
+    layout->addWidget(broadcastGroup, 1);
 
     connect(cb3, &QCheckBox::toggled, this, [this] { cb3Click(); });
     connect(cb5, &QCheckBox::toggled, this, [this] { cb5Click(); });

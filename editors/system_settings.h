@@ -44,26 +44,26 @@ class SystemSettingsTab : public QWidget
 public:
     explicit SystemSettingsTab(SystemSettingsContext context, QWidget *parent = nullptr);
 
-    QGroupBox *GroupBox5;  // "系统参数设置"
-    QCheckBox *cb1;        // start at login (strstart)
-    QCheckBox *cb2;        // hide to the notification area at start (strmin)
-    QCheckBox *cb3;        // shut down at the time of dtp1 (stroff)
-    QLabel *offTimeLabel;  // "关机时间"
-    QTimeEdit *dtp1;       // shutdown time (strofftime); enabled while cb3 is checked
-    QCheckBox *cb4;        // shut down after the day's last programme (strover)
-    QCheckBox *cb5;        // enables TrackBar2 (strvolue)
-    QLabel *volumeLabel;   // "音量:"
-    QSlider *TrackBar2;    // start volume 0 ... 169 (strposr2); enabled while cb5 is checked
-    QPushButton *BitBtn30; // "保存" of the system parameters
+    QGroupBox *parametersGroup; // "系统参数设置"
+    QCheckBox *cb1;             // start at login (strstart)
+    QCheckBox *cb2;             // hide to the notification area at start (strmin)
+    QCheckBox *cb3;             // shut down at the time of dtp1 (stroff)
+    QLabel *offTimeLabel;       // "关机时间"
+    QTimeEdit *dtp1;            // shutdown time (strofftime); enabled while cb3 is checked
+    QCheckBox *cb4;             // shut down after the day's last programme (strover)
+    QCheckBox *cb5;             // enables TrackBar2 (strvolue)
+    QLabel *volumeLabel;        // "音量:"
+    QSlider *TrackBar2;         // start volume 0 ... 169 (strposr2); enabled while cb5 is checked
+    QPushButton *BitBtn30;      // "保存" of the system parameters
 
-    QGroupBox *GroupBox6;  // "广播内容设置"
-    QLabel *Label20;       // "标题"
-    QLineEdit *Edit4;      // title of the address to add
-    QLabel *Label21;       // "地址"
-    QLineEdit *Edit5;      // address to add
-    QPushButton *BitBtn34; // "保存" of the broadcast content
-    QPushButton *BitBtn35; // "删除" of the broadcast content
-    QTableView *DBGrid5;   // the addresses, bound to qgb
+    QGroupBox *broadcastGroup; // "广播内容设置"
+    QLabel *Label20;           // "标题"
+    QLineEdit *Edit4;          // title of the address to add
+    QLabel *Label21;           // "地址"
+    QLineEdit *Edit5;          // address to add
+    QPushButton *BitBtn34;     // "保存" of the broadcast content
+    QPushButton *BitBtn35;     // "删除" of the broadcast content
+    QTableView *DBGrid5;       // the addresses, bound to qgb
 
     // Loads the tab (after every switch to it): boxes, time and slider from the settings,
     // the address grid opened.

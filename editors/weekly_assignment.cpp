@@ -112,19 +112,19 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
 {
     setObjectName(QStringLiteral("WeeklyAssignmentTab"));
 
-    GroupBox3 = new QGroupBox(QStringLiteral("设备每天播放的时间表(把时间表设置为无则不播放)"), this);
-    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    Label6 = makeLabel(GroupBox3, "Label6");
-    Label7 = makeLabel(GroupBox3, "Label7");
-    Label8 = makeLabel(GroupBox3, "Label8");
-    Label9 = makeLabel(GroupBox3, "Label9");
-    Label10 = makeLabel(GroupBox3, "Label10");
-    Label11 = makeLabel(GroupBox3, "Label11");
-    Label12 = makeLabel(GroupBox3, "Label12");
+    weeklyGroup = new QGroupBox(QStringLiteral("设备每天播放的时间表(把时间表设置为无则不播放)"), this);
+    weeklyGroup->setObjectName(QStringLiteral("weeklyGroup"));
+    Label6 = makeLabel(weeklyGroup, "Label6");
+    Label7 = makeLabel(weeklyGroup, "Label7");
+    Label8 = makeLabel(weeklyGroup, "Label8");
+    Label9 = makeLabel(weeklyGroup, "Label9");
+    Label10 = makeLabel(weeklyGroup, "Label10");
+    Label11 = makeLabel(weeklyGroup, "Label11");
+    Label12 = makeLabel(weeklyGroup, "Label12");
     const std::array<QLabel *, 7> labels = {Label6, Label7, Label8, Label9, Label10, Label11, Label12};
     auto *grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
-        auto *list = new QComboBox(GroupBox3);
+        auto *list = new QComboBox(weeklyGroup);
         list->setObjectName(QStringLiteral("cbxq%1").arg(i + 1));
         list->setEditable(false);
         list->setMaxVisibleItems(30);
@@ -143,28 +143,28 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
     cbxq5 = lists_[4];
     cbxq6 = lists_[5];
     cbxq7 = lists_[6];
-    BitBtn22 = makeButton(GroupBox3, "BitBtn22", QStringLiteral("保存"), QStringLiteral("保存每天播放的时间表"));
+    BitBtn22 = makeButton(weeklyGroup, "BitBtn22", QStringLiteral("保存"), QStringLiteral("保存每天播放的时间表"));
     grid->addWidget(BitBtn22, 7, 1, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
-    Label28 = makeHint(GroupBox3, "Label28", QStringLiteral("提示：设置好每天播放时间表后，点上面的保存按钮！"));
-    auto *upper = new QVBoxLayout(GroupBox3);
+    Label28 = makeHint(weeklyGroup, "Label28", QStringLiteral("提示：设置好每天播放时间表后，点上面的保存按钮！"));
+    auto *upper = new QVBoxLayout(weeklyGroup);
     upper->addLayout(grid);
     upper->addWidget(Label28);
     upper->addStretch();
 
-    GroupBox4 = new QGroupBox(QStringLiteral("下列日期不播放(节假日)"), this);
-    GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
-    Label13 = makeLabel(GroupBox4, "Label13", QStringLiteral("选择日期"));
-    Edit3 = new QLineEdit(GroupBox4);
+    holidayGroup = new QGroupBox(QStringLiteral("下列日期不播放(节假日)"), this);
+    holidayGroup->setObjectName(QStringLiteral("holidayGroup"));
+    Label13 = makeLabel(holidayGroup, "Label13", QStringLiteral("选择日期"));
+    Edit3 = new QLineEdit(holidayGroup);
     Edit3->setObjectName(QStringLiteral("Edit3"));
     Edit3->setPlaceholderText(QStringLiteral("yyyy-MM-dd"));
     Label13->setBuddy(Edit3);
     Edit3->setAccessibleName(QStringLiteral("选择日期"));
     Edit3->installEventFilter(this);
-    BitBtn23 = makeButton(GroupBox4, "BitBtn23", QStringLiteral(">>>"), QStringLiteral("打开日期选择"));
+    BitBtn23 = makeButton(holidayGroup, "BitBtn23", QStringLiteral(">>>"), QStringLiteral("打开日期选择"));
     BitBtn23->setFixedWidth(40);
     BitBtn23->hide();
-    DBGrid3 = new QTableView(GroupBox4);
+    DBGrid3 = new QTableView(holidayGroup);
     DBGrid3->setObjectName(QStringLiteral("DBGrid3"));
     DBGrid3->setAccessibleName(QStringLiteral("不播放日期(节假日)"));
     DBGrid3->verticalHeader()->hide();
@@ -176,10 +176,10 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
             DBGrid3->setColumnWidth(column, 308);
     };
     connect(dbhouse().qjr, &QAbstractItemModel::modelReset, DBGrid3, widen);
-    BitBtn24 = makeButton(GroupBox4, "BitBtn24", QStringLiteral("保存"), QStringLiteral("保存节假日"));
-    BitBtn25 = makeButton(GroupBox4, "BitBtn25", QStringLiteral("删除"), QStringLiteral("删除节假日"));
+    BitBtn24 = makeButton(holidayGroup, "BitBtn24", QStringLiteral("保存"), QStringLiteral("保存节假日"));
+    BitBtn25 = makeButton(holidayGroup, "BitBtn25", QStringLiteral("删除"), QStringLiteral("删除节假日"));
     Label17 =
-        makeHint(GroupBox4, "Label17",
+        makeHint(holidayGroup, "Label17",
                  QStringLiteral("提示：节假日在下次导入今日时间表时生效（次日、重新启动软件或点“手工重导入时间表”后），"
                                 "今天的也是如此！"));
     auto *entry = new QHBoxLayout;
@@ -191,15 +191,15 @@ WeeklyAssignmentTab::WeeklyAssignmentTab(QWidget *parent)
     buttons->addWidget(BitBtn24);
     buttons->addWidget(BitBtn25);
     buttons->addStretch();
-    auto *lower = new QVBoxLayout(GroupBox4);
+    auto *lower = new QVBoxLayout(holidayGroup);
     lower->addLayout(entry);
     lower->addWidget(DBGrid3, 1);
     lower->addLayout(buttons);
     lower->addWidget(Label17);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(GroupBox3, 2);
-    layout->addWidget(GroupBox4, 3);
+    layout->addWidget(weeklyGroup, 2);
+    layout->addWidget(holidayGroup, 3);
 
     connect(BitBtn22, &QPushButton::clicked, this, [this] { BitBtn22Click(); });
     connect(BitBtn23, &QPushButton::clicked, this, [this] { BitBtn23Click(); });

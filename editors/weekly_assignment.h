@@ -30,8 +30,8 @@ public:
     // the modal TBrDateForm.
     void setDateChooser(std::function<std::optional<QDate>()> chooser);
 
-    QGroupBox *GroupBox3; // "设备每天播放的时间表(把时间表设置为无则不播放)"
-    QLabel *Label6;       // "星期一" ... Label12 "星期日"
+    QGroupBox *weeklyGroup; // "设备每天播放的时间表(把时间表设置为无则不播放)"
+    QLabel *Label6;         // "星期一" ... Label12 "星期日"
     QLabel *Label7;
     QLabel *Label8;
     QLabel *Label9;
@@ -48,14 +48,14 @@ public:
     QPushButton *BitBtn22; // "保存" of the weekly assignment
     QLabel *Label28;       // hint: save after choosing
 
-    QGroupBox *GroupBox4;  // "下列日期不播放(节假日)"
-    QLabel *Label13;       // "选择日期"
-    QLineEdit *Edit3;      // the holiday to add, "yyyy-MM-dd" with an optional time
-    QPushButton *BitBtn23; // ">>>": the date picker; shown while Edit3 has had the focus
-    QTableView *DBGrid3;   // the holidays, bound to qjr
-    QPushButton *BitBtn24; // "保存" of a holiday
-    QPushButton *BitBtn25; // "删除" of a holiday
-    QLabel *Label17;       // hint: when a holiday takes effect
+    QGroupBox *holidayGroup; // "下列日期不播放(节假日)"
+    QLabel *Label13;         // "选择日期"
+    QLineEdit *Edit3;        // the holiday to add, "yyyy-MM-dd" with an optional time
+    QPushButton *BitBtn23;   // ">>>": the date picker; shown while Edit3 has had the focus
+    QTableView *DBGrid3;     // the holidays, bound to qjr
+    QPushButton *BitBtn24;   // "保存" of a holiday
+    QPushButton *BitBtn25;   // "删除" of a holiday
+    QLabel *Label17;         // hint: when a holiday takes effect
 
     // The seven lists, Monday first.
     const std::array<QComboBox *, 7> &weekdayLists() const { return lists_; }

@@ -57,7 +57,7 @@ TEST_F(HelpFolderTest, TheButtonOpensTheFolderOrSaysWhereItIs)
 {
     HelpTab tab;
     EXPECT_EQ(tab.BitBtn37->text(), QStringLiteral("打开帮助文件"));
-    EXPECT_EQ(tab.Label25->text(), QStringLiteral("在电脑右下角找到小喇叭图标鼠标右键可以隐藏主界面！"));
+    EXPECT_EQ(tab.trayHideHint->text(), QStringLiteral("在电脑右下角找到小喇叭图标鼠标右键可以隐藏主界面！"));
     QList<QUrl> opened;
     bool desktop = true;
     tab.setFolderOpener([&](const QUrl &url) {
