@@ -7,7 +7,13 @@
 #include "editors/weekly_assignment.h"
 #include "support/program_test.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAccessible>
 #include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QTableView>
+#include <QLineEdit>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -81,6 +87,28 @@ TEST_F(SettingsTabsInMainWindowTest, SavingTheWeekReResolvesTodayAtTheNextWatche
     settings->BitBtn30->click();
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("xdg/autostart/chimecast.desktop"))));
     EXPECT_NE(form.TabSheet6->findChild<QPushButton *>(QStringLiteral("BitBtn37")), nullptr);
+}
+
+TEST_F(SettingsTabsInMainWindowTest, EveryControlOfTheTabsHasANameAScreenReaderSays)
+{
+    TForm1 form;
+    installSettingsTabs(form, nullptr);
+    int checked = 0;
+    for (QWidget *sheet : {form.TabSheet3, form.TabSheet4, form.TabSheet6}) {
+        for (QWidget *w : sheet->findChildren<QWidget *>()) {
+            const bool operated = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w)
+                                  || qobject_cast<QLineEdit *>(w) || qobject_cast<QTableView *>(w)
+                                  || qobject_cast<QAbstractSlider *>(w) || qobject_cast<QDateTimeEdit *>(w);
+            // Parts of a compound control (a combo box's line edit, a grid's header) have theirs.
+            if (!operated || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            ASSERT_NE(a, nullptr) << qPrintable(w->objectName());
+            EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty()) << qPrintable(w->objectName());
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 25);
 }
 
 } // namespace
