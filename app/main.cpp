@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/main_window_editors.h"
 #include "core/logging.h"
+#include "app/main_window_settings_tabs.h"
 #include "app/main_window_wiring.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -84,6 +85,7 @@ int main(int argc, char *argv[])
     // The player on the first tab now; the scheduler once the first show opened the database.
     auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
     installEditors(*Form1);
+    installSettingsTabs(*Form1, Form2->TrackBar1);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -81,5 +81,8 @@ inline const QString selectWeekly = QStringLiteral("select * from x_sjbsz ");   
 inline const QString selectWeeklyForEditor = QStringLiteral("select * from x_sjbsz  ");                  // qcx
 inline const QString updateWeekly =
     QStringLiteral("update x_sjbsz set xq1= :xq1,xq2= :xq2,xq3= :xq3,xq4= :xq4,xq5= :xq5,xq6= :xq6,xq7= :xq7 "); // qup
+// Puts back the one row of the weekly assignment when the update found none.
+inline const QString insertWeekly = QStringLiteral(
+    "insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values(:xq1,:xq2,:xq3,:xq4,:xq5,:xq6,:xq7)"); // qin
 
 } // namespace Sql
