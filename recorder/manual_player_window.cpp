@@ -65,7 +65,7 @@ TfrnMyPlay::TfrnMyPlay(ManualPlayerContext context, QWidget *parent)
 {
     setObjectName(QStringLiteral("TfrnMyPlay"));
     setWindowTitle(QStringLiteral("手工播放器"));
-    resize(460, 360);
+    resize(540, 380);
 
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(4, 0, 4, 4);
@@ -81,9 +81,10 @@ TfrnMyPlay::TfrnMyPlay(ManualPlayerContext context, QWidget *parent)
     SeekBar1->setObjectName(QStringLiteral("SeekBar1"));
     SeekBar1->setAccessibleName(QStringLiteral("播放进度"));
     SeekBar1->setFrameShape(QFrame::StyledPanel);
+    SeekBar1->setStyleSheet(QStringLiteral("background: #7a9cc6;"));
     SeekBar2 = new QFrame(SeekBar1);
     SeekBar2->setObjectName(QStringLiteral("SeekBar2"));
-    SeekBar2->setStyleSheet(QStringLiteral("background: #7a9cc6;"));
+    SeekBar2->setStyleSheet(QStringLiteral("background: #e4e4e4;"));
     SeekBarSlider = new QFrame(track);
     SeekBarSlider->setObjectName(QStringLiteral("SeekBarSlider"));
     SeekBarSlider->setAccessibleName(QStringLiteral("播放位置"));
@@ -183,12 +184,20 @@ TfrnMyPlay::TfrnMyPlay(ManualPlayerContext context, QWidget *parent)
     connect(KsMediaplayer1, &TKsMediaplayer::OnPlay, this, &TfrnMyPlay::KsMediaplayer1Play);
     connect(KsMediaplayer1, &TKsMediaplayer::OnResize, this, &TfrnMyPlay::KsMediaplayer1Resize);
     connect(KsMediaplayer1, &TKsMediaplayer::OnPlayError, this, &TfrnMyPlay::say);
+    connect(KsMediaplayer1, &TKsMediaplayer::OnStop, this, &TfrnMyPlay::showPlayState);
+    connect(KsMediaplayer1, &TKsMediaplayer::OnPlay, this, &TfrnMyPlay::showPlayState);
     connect(KsMediaplayer1, &TKsMediaplayer::OnRecordFailed, this, &TfrnMyPlay::recordingEnded);
 
     FormCreate();
 }
 
-TfrnMyPlay::~TfrnMyPlay() = default;
+TfrnMyPlay::~TfrnMyPlay()
+{
+    // The component goes first, while the window it reports to is whole; what it says
+    // on the way out (OnStop) is no longer shown.
+    KsMediaplayer1->disconnect(this);
+    delete KsMediaplayer1;
+}
 
 void TfrnMyPlay::buildMenus(QWidget *host)
 {
@@ -249,6 +258,7 @@ void TfrnMyPlay::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!shown_) {
         shown_ = true;
+        placeKnob(0, 0);
         FormShow();
     }
 }
@@ -285,7 +295,14 @@ void TfrnMyPlay::BitBtn3Click()
         KsMediaplayer1->Pause();
     else if (!KsMediaplayer1->Play())
         say(KsMediaplayer1->lastError());
+    showPlayState();
     refreshVolumeMarker();
+}
+
+void TfrnMyPlay::showPlayState()
+{
+    const bool playing = KsMediaplayer1->playState() == 1;
+    BitBtn3->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
 }
 
 void TfrnMyPlay::BitBtn2Click()
@@ -339,6 +356,7 @@ void TfrnMyPlay::BtnVolumeClick()
 
 void TfrnMyPlay::KsMediaplayer1Change()
 {
+    showPlayState();
     const QString name = KsMediaplayer1->CurrentName();
     setWindowTitle(QStringLiteral("正在播放 ") + name);
     List->setCurrentRow(-1);

@@ -111,6 +111,8 @@ protected:
 private:
     void buildMenus(QWidget *host);
     void refreshVolumeMarker();
+    // The play / pause button shows what pressing it does.
+    void showPlayState();
     void say(const QString &text);
     void recordingEnded(const QString &reason, const QString &path);
     void setIndicatorVisible(bool on);
