@@ -131,6 +131,7 @@ TfrnMyPlay::TfrnMyPlay(ManualPlayerContext context, QWidget *parent)
     ImgRecord = new QLabel(this);
     ImgRecord->setObjectName(QStringLiteral("ImgRecord"));
     ImgRecord->setPixmap(micPixmap(true));
+    ImgRecord->setAccessibleName(QStringLiteral("录音指示"));
     ImgRecord->hide();
     LabRecord = new QLabel(QStringLiteral("录音中......"), this);
     LabRecord->setObjectName(QStringLiteral("LabRecord"));
