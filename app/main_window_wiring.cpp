@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/scheduler_context.h"
+#include "app/main_window_manual_player.h"
 #include "player/player_control.h"
 #include "core/program_folder.h"
 #include "core/settings.h"
@@ -18,6 +19,7 @@
 #include "player/spectrum_panel.h"
 #include "player/system_volume.h"
 #include "scheduler/broadcast_scheduler.h"
+#include "scheduler/manual_overrides.h"
 #include "scheduler/dbhouse_schedule.h"
 #include "scheduler/main_player_adapter.h"
 #include "scheduler/play_list_filling.h"
@@ -102,6 +104,7 @@ MainWindowWiring::MainWindowWiring(TForm1 &main, TForm2 &control, TForm3 &effect
     scanner_ = std::make_unique<MediaFolderScanner>();
     control_ = std::make_unique<WiredPlayerControl>(*panel_, *adapter_);
     setPlayerControl(control_.get());
+    openManualPlayer_ = installManualPlayer(main, control);
 }
 
 MainWindowWiring::~MainWindowWiring()
@@ -131,6 +134,7 @@ void MainWindowWiring::startScheduler()
     if (scheduler_ || !main_.firstShowDone() || main_.databaseFailed() || !dbhouse().isOpen())
         return;
     scheduler_ = std::make_unique<BroadcastScheduler>(schedulerContextFor(main_, *adapter_, *scanner_));
+    scheduler_->overrides().setManualPlayerOpener(openManualPlayer_);
 }
 
 void MainWindowWiring::refillFromToday()

@@ -14,6 +14,7 @@
 // Destroying it takes everything down in dependency order (scheduler, stream, panel,
 // player, library); it must go before the windows it was given.
 
+#include <functional>
 #include <memory>
 
 class BroadcastScheduler;
@@ -65,4 +66,5 @@ private:
     std::unique_ptr<MediaFolderScanner> scanner_;
     std::unique_ptr<PlayerControl> control_;
     std::unique_ptr<BroadcastScheduler> scheduler_;
+    std::function<void(QWidget *parent)> openManualPlayer_; // the manual player window
 };

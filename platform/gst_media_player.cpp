@@ -292,6 +292,15 @@ void GstMediaPlayer::stop()
     atEnd_ = false;
 }
 
+bool GstMediaPlayer::seekMs(qint64 ms)
+{
+    if (!pipeline_ || ms < 0)
+        return false;
+    atEnd_ = false;
+    return gst_element_seek_simple(pipeline_, GST_FORMAT_TIME,
+                                   GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), ms * GST_MSECOND);
+}
+
 void GstMediaPlayer::close()
 {
     if (!pipeline_)

@@ -28,6 +28,7 @@ public:
     qint64 positionMs() const override;
     qint64 lengthMs() const override;
     bool finished() const override;
+    bool seekMs(qint64 ms) override;
 
     // How long open() waits for a file to prepare before giving up.
     static constexpr int kPrepareTimeoutMs = 10000;

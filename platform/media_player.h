@@ -46,6 +46,13 @@ public:
     virtual qint64 lengthMs() const = 0;
     // True once the open file has played to its end (until play() starts it again).
     virtual bool finished() const = 0;
+    // Moves the open file to `ms` milliseconds, keeping it playing or paused. False when
+    // nothing is open or the file cannot seek; players that never seek keep this default.
+    virtual bool seekMs(qint64 ms)
+    {
+        (void)ms;
+        return false;
+    }
 };
 
 // A media player on GStreamer whose sink is chosen by CHIMECAST_AUDIO_SINK.

@@ -6,13 +6,9 @@
 
 #include <QAction>
 #include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTableView>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <exception>
 
@@ -20,8 +16,6 @@ ManualOverrides::ManualOverrides(ManualOverridesContext context, QObject *parent
     : QObject(parent),
       c_(std::move(context))
 {
-    if (!c_.openManualPlayer)
-        c_.openManualPlayer = openManualPlayerPlaceholder;
     if (!c_.openUrl)
         c_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     c_.N25->setCheckable(true);
@@ -114,7 +108,10 @@ void ManualOverrides::N23Click()
     stopAllPlayback();
     emptyPlayList();
     c_.player->setPlayListCaption(QStringLiteral("播放列表"));
-    c_.openManualPlayer(c_.dialogParent);
+    if (c_.openManualPlayer)
+        c_.openManualPlayer(c_.dialogParent);
+    else
+        qWarning().noquote() << QStringLiteral("chimecast: no manual player window to open");
 }
 
 QUrl ManualOverrides::locationFor(const QString &wjpath)
@@ -140,17 +137,4 @@ void ManualOverrides::DBGrid4DblClick()
     const QUrl url = locationFor(highlighted->wjpath);
     if (url.isValid() && !url.isEmpty())
         c_.openUrl(url);
-}
-
-void openManualPlayerPlaceholder(QWidget *parent)
-{
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("TfrnMyPlay"));
-    dialog.setWindowTitle(QStringLiteral("手工播放器"));
-    auto *layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("手工播放器将在后续版本中提供。"), &dialog));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.exec();
 }

@@ -35,7 +35,8 @@ struct ManualOverridesContext
     BroadcastPlayer *player = nullptr;
     FolderScanner *scanner = nullptr;
     QWidget *dialogParent = nullptr;
-    // Opens the manual player window modally; defaults to a placeholder window.
+    // Opens the manual player window modally; handed in by the main window's wiring
+    // (ManualOverrides::setManualPlayerOpener when the scheduler is built without it).
     std::function<void(QWidget *parent)> openManualPlayer;
     // Opens a location in the desktop; defaults to QDesktopServices::openUrl.
     std::function<void(const QUrl &)> openUrl;
@@ -53,6 +54,8 @@ public:
     void N25Click();
     void DBGrid4DblClick();
 
+    void setManualPlayerOpener(std::function<void(QWidget *parent)> open) { c_.openManualPlayer = std::move(open); }
+
     bool automaticPlayStopped() const { return automaticPlayStopped_; }
 
     // The location the double click opens for a stored path: the folder itself, the
@@ -67,7 +70,3 @@ private:
     ManualOverridesContext c_;
     bool automaticPlayStopped_ = false;
 };
-
-// The stand-in for the manual player window until that window exists: a modal window
-// with its caption "手工播放器" that says so.
-void openManualPlayerPlaceholder(QWidget *parent);

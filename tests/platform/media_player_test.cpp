@@ -171,4 +171,21 @@ TEST(MediaLayerErrors, PlayAfterTheEndStartsAgainAndStopRewinds)
     EXPECT_TRUE(player->isOpen());
 }
 
+TEST(MediaLayerErrors, SeekMovesTheOpenFileAndNeedsOne)
+{
+    qputenv("CHIMECAST_AUDIO_SINK", "fakesink");
+    auto player = createMediaPlayer();
+    EXPECT_FALSE(player->seekMs(500)) << "nothing is open";
+    ASSERT_TRUE(player->open(fixture("tone_2s.wma")));
+    ASSERT_TRUE(player->seekMs(1500));
+    QElapsedTimer t;
+    t.start();
+    while (std::abs(player->positionMs() - 1500) > 100 && t.elapsed() < 5000)
+        QThread::msleep(5);
+    EXPECT_NEAR(double(player->positionMs()), 1500.0, 100.0);
+    ASSERT_TRUE(player->play());
+    ASSERT_TRUE(playToEnd(*player));
+    EXPECT_TRUE(player->finished());
+}
+
 } // namespace
