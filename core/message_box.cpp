@@ -3,6 +3,7 @@
 #include "core/logging.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -11,6 +12,15 @@ MessageBoxHook *hook = nullptr;
 QString boxTitle()
 {
     return QApplication::applicationDisplayName();
+}
+
+// On a headless box (Qt's offscreen platform, as the service runs) nobody can see or
+// answer a modal box: it would wait forever and stop the program in its tracks. There the
+// text goes only to the log, and a question takes its cautious answer, "no".
+bool nobodyCanAnswer()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
 } // namespace
 
@@ -23,6 +33,8 @@ void information(QWidget *parent, const QString &text)
         hook->information(text);
         return;
     }
+    if (nobodyCanAnswer())
+        return;
     QMessageBox::information(parent, boxTitle(), text);
 }
 
@@ -42,10 +54,11 @@ void notice(QWidget *parent, const QString &text)
 bool askYesNo(QWidget *parent, const QString &title, const QString &text)
 {
     qCInfo(lcApp).noquote() << QStringLiteral("question: %1: %2").arg(title, text);
-    const bool yes =
-        hook ? hook->askYesNo(title, text)
-             : QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                   == QMessageBox::Yes;
+    const bool yes = hook                ? hook->askYesNo(title, text)
+                     : nobodyCanAnswer() ? false
+                                         : QMessageBox::question(parent, title, text,
+                                                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                                               == QMessageBox::Yes;
     qCInfo(lcApp).noquote() << QStringLiteral("answer: %1").arg(yes ? QStringLiteral("yes") : QStringLiteral("no"));
     return yes;
 }

@@ -45,6 +45,11 @@ SingleInstance::~SingleInstance()
 
 QString SingleInstance::lockPath()
 {
+    return programFolder() + QStringLiteral("/.chimecast.lock");
+}
+
+QString SingleInstance::fallbackLockPath()
+{
     return runtimeFolder() + QLatin1Char('/') + instanceKey() + QStringLiteral(".lock");
 }
 
@@ -55,12 +60,24 @@ QString SingleInstance::serverName()
 
 bool SingleInstance::acquire()
 {
+    // The lock lives in the program folder, so two starts on one folder exclude each
+    // other whatever runtime folder their environments name. Only when that folder cannot
+    // take a file (read-only, not creatable) does the runtime folder hold the lock.
+    QDir().mkpath(programFolder());
     lock_ = std::make_unique<QLockFile>(lockPath());
     // A lock left by a crashed process is recognised by its dead process id.
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {
-        lock_.reset();
-        return false;
+        if (lock_->error() == QLockFile::LockFailedError) {
+            lock_.reset();
+            return false;
+        }
+        lock_ = std::make_unique<QLockFile>(fallbackLockPath());
+        lock_->setStaleLockTime(0);
+        if (!lock_->tryLock(0)) {
+            lock_.reset();
+            return false;
+        }
     }
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);

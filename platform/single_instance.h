@@ -1,7 +1,8 @@
 #pragma once
-// One running program per user (per program folder when CHIMECAST_HOME is set). A lock
-// file in the runtime folder, held for the life of the process, decides who runs; a local
-// socket next to it carries the "show yourself" request of a second start.
+// One running program per program folder. A lock file in the program folder, held for the
+// life of the process, decides who runs (in the runtime folder when the program folder
+// cannot take it); a local socket in the runtime folder carries the "show yourself"
+// request of a second start.
 
 #include <QObject>
 #include <QString>
@@ -24,8 +25,10 @@ public:
     // Asks the running instance to show its window; gives up after timeoutMs.
     bool askRunningToShow(int timeoutMs);
 
-    // Path of the lock file and of the socket for this user and program folder.
+    // Path of the lock file, of the lock used when the program folder is read-only, and of
+    // the socket for this user and program folder.
     static QString lockPath();
+    static QString fallbackLockPath();
     static QString serverName();
 
 Q_SIGNALS:

@@ -5,7 +5,10 @@
 #include "core/message_box.h"
 #include "support/program_test.h"
 
+#include <QApplication>
 #include <QRegularExpression>
+#include <QTimer>
+#include <QWidget>
 #include <QStringList>
 
 namespace {
@@ -70,4 +73,25 @@ TEST_F(LogTest, RulesSwitchACategoryOff)
     EXPECT_TRUE(captured.front().contains(QStringLiteral("chimecast.scheduler: still on")))
         << qPrintable(captured.front());
     EXPECT_EQ(boxes.shown, QStringList{QStringLiteral("无声！")});
+}
+
+TEST_F(LogTest, HeadlessBoxesNeverWaitForAnAnswer)
+{
+    // Without the test's answering hook, on the offscreen platform: a modal box would wait
+    // forever. One that opens anyway is closed by the timer and counted.
+    MessageBox::setHook(nullptr);
+    int modalBoxes = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&modalBoxes] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            ++modalBoxes;
+            modal->close();
+        }
+    });
+    closer.start(200);
+    MessageBox::information(nullptr, QStringLiteral("数据库无法打开！"));
+    EXPECT_FALSE(MessageBox::askYesNo(nullptr, QStringLiteral("询问"), QStringLiteral("您确定吗？")));
+    EXPECT_EQ(modalBoxes, 0);
+    MessageBox::setHook(&boxes);
+    EXPECT_TRUE(captured.join(QLatin1Char('\n')).contains(QStringLiteral("message box: 数据库无法打开！")));
 }
