@@ -9,6 +9,7 @@
 #include "editors/song_list_archive.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTime>
@@ -41,6 +43,22 @@ QPushButton *button(const char *name, const QString &text, QWidget *parent)
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
     return b;
+}
+
+// Where "添加歌曲" opens: the folder of the songs added last (in this run of the program),
+// else the user's music folder.
+QString &lastSongFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+QString songFolder()
+{
+    if (!lastSongFolder().isEmpty() && QFileInfo(lastSongFolder()).isDir())
+        return lastSongFolder();
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return QFileInfo(music).isDir() ? music : QDir::homePath();
 }
 
 QTime timeOfDay(qint64 secs)
@@ -312,11 +330,12 @@ void TFormxzgqlb::FormShow()
 
 void TFormxzgqlb::BitBtn1Click()
 {
-    const QStringList files =
-        hooks_.chooseFiles ? hooks_.chooseFiles(this, openFilter())
-                           : QFileDialog::getOpenFileNames(this, QStringLiteral("添加歌曲"), QString(), openFilter());
+    const QStringList files = hooks_.chooseFiles ? hooks_.chooseFiles(this, openFilter())
+                                                 : QFileDialog::getOpenFileNames(this, QStringLiteral("添加歌曲"),
+                                                                                 songFolder(), openFilter());
     if (files.isEmpty())
         return;
+    lastSongFolder() = QFileInfo(files.last()).absolutePath();
     addSongs(files);
 }
 
@@ -336,24 +355,33 @@ void TFormxzgqlb::addSongs(const QStringList &files)
         return;
     }
     int skipped = 0;
+    // One transaction for the batch: a few hundred songs go in at once instead of one
+    // disk sync each. A row that fails is skipped; the others are kept.
     TQuery *in = dbhouse().qin;
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        if (lengths.value(i, -1) < 0) {
-            qCInfo(lcSongLists).noquote() << QStringLiteral("skipped, length unreadable: %1").arg(files[i]);
-            ++skipped;
-            continue;
-        }
-        try {
-            in->close();
-            in->setSql(Sql::insertScratchSong);
-            in->setParam(QStringLiteral("wjpath"), files[i]);
-            in->setParam(QStringLiteral("wjmc"), QFileInfo(files[i]).fileName());
-            in->setParam(QStringLiteral("zsc"), timeOfDay(lengths[i]));
-            in->execSql();
-        } catch (const DbError &e) {
-            qCWarning(lcSongLists).noquote() << QStringLiteral("skipped %1: %2").arg(files[i], e.text());
-            ++skipped;
-        }
+    try {
+        dbhouse().inTransaction([&] {
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                if (lengths.value(i, -1) < 0) {
+                    qCInfo(lcSongLists).noquote() << QStringLiteral("skipped, length unreadable: %1").arg(files[i]);
+                    ++skipped;
+                    continue;
+                }
+                try {
+                    in->close();
+                    in->setSql(Sql::insertScratchSong);
+                    in->setParam(QStringLiteral("wjpath"), files[i]);
+                    in->setParam(QStringLiteral("wjmc"), QFileInfo(files[i]).fileName());
+                    in->setParam(QStringLiteral("zsc"), timeOfDay(lengths[i]));
+                    in->execSql();
+                } catch (const DbError &e) {
+                    qCWarning(lcSongLists).noquote() << QStringLiteral("skipped %1: %2").arg(files[i], e.text());
+                    ++skipped;
+                }
+            }
+        });
+    } catch (const DbError &e) {
+        skipped = static_cast<int>(files.size()); // rolled back: none was added
+        tell(this, e.text());
     }
     try {
         refresh();
