@@ -12,14 +12,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QWidget>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -269,6 +274,48 @@ TEST_F(SongListTest, ASongThatCannotBeReadWholeIsNamed)
     EXPECT_EQ(readFile(QStringLiteral("old.qk")), QByteArray("old"));
     EXPECT_EQ(QDir(home()).entryList({QStringLiteral("old.qk*")}, QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("old.qk")});
+}
+
+TEST_F(SongListTest, ACancelledSaveLeavesTheOldArchive)
+{
+    writeFile(QStringLiteral("old.qk"), "old");
+    writeFile(QStringLiteral("first.mp3"), QByteArray(3 << 20, 'a'));
+    std::atomic<bool> cancel{false};
+    QString error;
+    EXPECT_FALSE(writeSongListArchive(path(QStringLiteral("old.qk")), {path(QStringLiteral("first.mp3"))}, &error,
+                                      &cancel, [&](qint64, qint64) { cancel.store(true); }));
+    EXPECT_EQ(readFile(QStringLiteral("old.qk")), QByteArray("old"));
+    EXPECT_EQ(QDir(home()).entryList({QStringLiteral("old.qk*")}, QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("old.qk")});
+}
+
+// Closing while songs are still being measured stops the measurement, adds none of them
+// and closes once it has stopped, with the working list empty.
+TEST_F(SongListTest, ClosingWhileSongsAreMeasuredStopsAndEmptiesTheList)
+{
+    std::atomic<int> measured{0};
+    hooks.measure = [&](const QString &) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a slow file
+        ++measured;
+        return 1;
+    };
+    QStringList files;
+    for (int i = 0; i < 200; ++i)
+        files.append(path(QStringLiteral("s%1.wav").arg(i)));
+    auto dialog = openDialog();
+    dialog->show();
+    QObject::connect(dialog->pgWork, &QProgressBar::valueChanged, dialog.get(), [&](int done) {
+        if (done == 2) {
+            EXPECT_TRUE(dialog->busy());
+            EXPECT_FALSE(dialog->BitBtn4->isEnabled());
+            dialog->close();
+        }
+    });
+    dialog->addSongs(files);
+    EXPECT_FALSE(dialog->busy());
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_LT(measured.load(), 200);
+    EXPECT_EQ(scratchCount(), 0);
 }
 
 TEST_F(SongListTest, EveryWayOfClosingEmptiesTheWorkingList)
