@@ -260,7 +260,7 @@ void TFormxzgqlb::FormShow()
     if (busy_)
         return;
     shown_ = true;
-    QList<int> ids;
+    QList<int> goneIds;
     QStringList present;
     QList<int> presentIds;
     QStringList gone;
@@ -276,19 +276,19 @@ void TFormxzgqlb::FormShow()
                 presentIds.append(iid);
             } else {
                 gone.append(path);
-                ids.append(iid);
+                goneIds.append(iid);
             }
         }
         q->first();
         TQuery *up = dbhouse().qup;
-        for (int iid : ids) {
+        for (int iid : goneIds) {
             up->close();
             up->setSql(Sql::updateScratchSongDuration);
             up->setParam(QStringLiteral("zsc"), QTime(0, 0));
             up->setParam(QStringLiteral("iid"), iid);
             up->execSql();
         }
-        if (!ids.isEmpty())
+        if (!goneIds.isEmpty())
             refresh();
     } catch (const DbError &e) {
         tell(this, e.text());

@@ -6,6 +6,7 @@
 #include "core/program_folder.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
+#include "editors/programme_editor.h"
 #include "editors/song_list_archive.h"
 
 #include <QCloseEvent>
@@ -115,8 +116,14 @@ bool TFormxzgqlb::BitBtn4Click()
                                                                           programFolder(), saveFilter());
     if (target.isEmpty())
         return false;
-    if (QFileInfo(target).suffix().isEmpty())
+    // The programme editor knows a song list by "QK" in its extension: without it a
+    // programme would take the archive for a single song.
+    if (!isSongListPath(target))
         target += QStringLiteral(".qk");
+    if (paths.contains(QFileInfo(target).absoluteFilePath())) {
+        tell(this, QStringLiteral("列表文件不能保存在列表中的歌曲文件上，请换一个文件名！"));
+        return false;
+    }
 
     cancel_.store(false);
     setBusy(true, QStringLiteral("正在保存列表"));

@@ -276,6 +276,32 @@ TEST_F(SongListTest, ASongThatCannotBeReadWholeIsNamed)
               QStringList{QStringLiteral("old.qk")});
 }
 
+// The saved name always carries "qk" in its extension, which is how a programme knows a
+// song list; a song of the list is never overwritten by its own archive.
+TEST_F(SongListTest, TheSavedNameIsASongListPathAndNeverASongOfTheList)
+{
+    const QString a = writeWav(QStringLiteral("a.wav"), 1000);
+    const std::pair<QString, QString> names[] = {
+        {path(QStringLiteral("morning")), path(QStringLiteral("morning.qk"))},
+        {path(QStringLiteral("morning.mp3")), path(QStringLiteral("morning.mp3.qk"))},
+        {path(QStringLiteral("morning.QK")), path(QStringLiteral("morning.QK"))},
+    };
+    for (const auto &[chosen, saved] : names) {
+        SCOPED_TRACE(chosen.toStdString());
+        saveList({a}, chosen);
+        EXPECT_EQ(savedRows(saved).size(), 1);
+    }
+    hooks.measure = [](const QString &) { return 1; };
+    writeFile(QStringLiteral("odd.qk"), "a song named like a list");
+    auto dialog = openDialog();
+    dialog->addSongs({path(QStringLiteral("odd.qk"))});
+    savePath = path(QStringLiteral("odd.qk"));
+    boxes.shown.clear();
+    EXPECT_FALSE(dialog->BitBtn4Click());
+    EXPECT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(readFile(QStringLiteral("odd.qk")), QByteArray("a song named like a list"));
+}
+
 TEST_F(SongListTest, ACancelledSaveLeavesTheOldArchive)
 {
     writeFile(QStringLiteral("old.qk"), "old");
