@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_editors.h"
+#include "app/main_window_song_lists.h"
 #include "core/logging.h"
 #include "app/main_window_settings_tabs.h"
 #include "app/main_window_wiring.h"
@@ -85,6 +86,7 @@ int main(int argc, char *argv[])
     // The player on the first tab now; the scheduler once the first show opened the database.
     auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
     installEditors(*Form1);
+    installSongLists(*Form1);
     installSettingsTabs(*Form1, Form2->TrackBar1);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);

@@ -7,6 +7,7 @@ Q_LOGGING_CATEGORY(lcScheduler, "chimecast.scheduler")
 Q_LOGGING_CATEGORY(lcPlayer, "chimecast.player")
 Q_LOGGING_CATEGORY(lcPlatform, "chimecast.platform")
 Q_LOGGING_CATEGORY(lcWindows, "chimecast.windows")
+Q_LOGGING_CATEGORY(lcSongLists, "chimecast.songlists")
 
 void installLogMessagePattern()
 {

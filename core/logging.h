@@ -12,6 +12,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcScheduler) // chimecast.scheduler: programmes start
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)    // chimecast.player: the main player and its list
 Q_DECLARE_LOGGING_CATEGORY(lcPlatform)  // chimecast.platform: power-off, media layer
 Q_DECLARE_LOGGING_CATEGORY(lcWindows)   // chimecast.windows: the auxiliary windows
+Q_DECLARE_LOGGING_CATEGORY(lcSongLists) // chimecast.songlists: song lists and their archives
 
 // The line format of the log: time to the second, level, category, message.
 inline constexpr char kLogMessagePattern[] =

@@ -68,6 +68,10 @@ inline const QString selectSavedListSongNames =
 inline const QString selectSavedList = QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc "); // qcx
 inline const QString selectSavedListForPlay =
     QStringLiteral("select * from b_gqlbmxbak where lbmc= :lbmc order by iid "); // qjy
+inline const QString updateScratchSongDuration =
+    QStringLiteral("update b_gqlbmx set zsc= :zsc where iid= :iid "); // qup: a song's own length
+inline const QString selectTimetablesUsingList =
+    QStringLiteral("select distinct sjmc from b_sjb where wjpath= :wjpath and wjbz= :wjbz order by sjmc "); // qls
 
 // ---- b_gbb, x_jrb, x_sjbsz
 inline const QString selectBroadcasts = QStringLiteral("select * from b_gbb order by bt ");              // qgb, qgbcx

@@ -5,6 +5,7 @@
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
 #include "editors/broadcast_address_query.h"
+#include "editors/song_list_chooser.h"
 #include "player/folder_scan.h"
 
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -52,32 +52,6 @@ QLabel *hint(const QString &text, const char *colour, QWidget *parent)
     l->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
     l->setWordWrap(true);
     return l;
-}
-
-// The default song-list chooser: the names of the saved lists to pick from.
-QString chooseSavedSongList(QWidget *parent)
-{
-    QStringList names;
-    try {
-        TQuery *q = dbhouse().qcx;
-        q->close();
-        q->setSql(Sql::selectSavedListNames);
-        q->open();
-        for (q->first(); !q->eof(); q->next())
-            names.append(q->fieldText(QStringLiteral("lbmc")));
-        q->close();
-    } catch (const DbError &e) {
-        tell(parent, e.text());
-        return {};
-    }
-    if (names.isEmpty()) {
-        tell(parent, QStringLiteral("还没有保存的歌曲列表！"));
-        return {};
-    }
-    bool ok = false;
-    const QString name = QInputDialog::getItem(parent, QStringLiteral("选择歌曲列表"),
-                                               QStringLiteral("已保存的歌曲列表："), names, 0, false, &ok);
-    return ok ? name : QString();
 }
 
 } // namespace
@@ -291,7 +265,7 @@ void TFormbjjm::BitBtn1Click()
 
 void TFormbjjm::BitBtn7Click()
 {
-    const QString name = hooks_.chooseSongList ? hooks_.chooseSongList(this) : chooseSavedSongList(this);
+    const QString name = hooks_.chooseSongList ? hooks_.chooseSongList(this) : chooseSongList(this);
     if (name.isEmpty())
         return;
     folderChosen = false;

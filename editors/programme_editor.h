@@ -32,8 +32,8 @@ struct ProgrammeEditorHooks
     // The folder chooser starting in `start`: returns the folder, empty when cancelled.
     std::function<QString(QWidget *parent, const QString &start)> chooseFolder;
     // Picks one of the saved song lists: returns its name (the path of its archive),
-    // empty when cancelled. The song-list dialog fills this in; the default offers the
-    // names stored in b_gqlbmxbak.
+    // empty when cancelled. The default is the song-list chooser (editors/song_list_chooser),
+    // which also makes a new list on the spot.
     std::function<QString(QWidget *parent)> chooseSongList;
     // Shows a modal dialog (the address picker) and returns its result.
     std::function<int(QDialog &dialog)> execDialog;

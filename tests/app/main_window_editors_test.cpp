@@ -1,6 +1,8 @@
-// The editors in the main window's tabs: switching to "时间表编辑" loads it every time.
+// The editors in the main window's tabs: switching to "时间表编辑" or "歌曲列表编辑" loads it
+// every time.
 #include "app/main_window.h"
 #include "app/main_window_editors.h"
+#include "app/main_window_song_lists.h"
 #include "support/program_test.h"
 
 #include <QComboBox>
@@ -32,6 +34,25 @@ TEST_F(MainWindowEditorsTest, SelectingTheTimetableTabLoadsItsNamesAndGridEachTi
     form.pg1->setCurrentWidget(form.TabSheet7);
     EXPECT_EQ(names->count(), 2);
     EXPECT_EQ(names->currentText(), QStringLiteral("A")) << "the first name in sort order";
+}
+
+TEST_F(MainWindowEditorsTest, SelectingTheSongListTabLoadsTheSavedListsEachTime)
+{
+    exec(QStringLiteral(
+        "insert into b_gqlbmxbak(wjpath,wjmc,lbmc,zsc) values('/m/a.mp3','a.mp3','/l/b.qk','00:01:00')"));
+    TForm1 form;
+    installSongLists(form);
+    auto *grid = form.TabSheet2->findChild<QTableView *>(QStringLiteral("DBGrid1"));
+    ASSERT_TRUE(grid);
+    form.pg1->setCurrentWidget(form.TabSheet2);
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+
+    exec(QStringLiteral(
+        "insert into b_gqlbmxbak(wjpath,wjmc,lbmc,zsc) values('/m/a.mp3','a.mp3','/l/a.qk','00:01:00')"));
+    form.pg1->setCurrentWidget(form.TabSheet1);
+    form.pg1->setCurrentWidget(form.TabSheet2);
+    ASSERT_EQ(grid->model()->rowCount(), 2);
+    EXPECT_EQ(grid->model()->data(grid->model()->index(0, 0)).toString(), QStringLiteral("/l/a.qk"));
 }
 
 } // namespace
