@@ -36,6 +36,10 @@ void installAuxiliaryWindows(TForm1 &main, MainWindowWiring &wiring, const Auxil
         w.compact->setQuit([mainWindow] { mainWindow->close(); });
     }
     if (w.control) {
+        // A dialog-type window of the main window's own, so the desktop keeps it above the
+        // main window instead of burying it under a click there. The entry routine deletes
+        // it before the main window.
+        w.control->setParent(&main, w.control->windowFlags());
         w.control->setPlayer(&wiring.player());
         w.control->setCompactWindow(w.compact);
         if (w.compact)

@@ -34,7 +34,7 @@ TForm7::TForm7(QWidget *parent)
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
-    Panel1->setStyleSheet(QStringLiteral("background: black;"));
+    Panel1->setStyleSheet(QStringLiteral("#Panel1 { background: black; }"));
     Panel1->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto *frame = new QFrame(Panel1);
     frame->setObjectName(QStringLiteral("Panel2"));

@@ -143,6 +143,8 @@ void TForm9::DriveComboBox1Change()
     const QString place = DriveComboBox1->currentText();
     if (place.isEmpty())
         return;
+    // A new place: its root is the chosen folder until a folder in it is chosen.
+    DirectoryListBox1->selectionModel()->clear();
     const QModelIndex root = folders_->setRootPath(place);
     DirectoryListBox1->setRootIndex(root);
     chosen_ = place;
@@ -212,7 +214,15 @@ void TForm9::BitBtn1Click()
 
 void TForm9::N16Click()
 {
+    // The places are looked up again (media may have come or gone); the folder chosen
+    // last time stays chosen while it is still there.
+    const QString previous = chosen_;
     fillPlaces();
+    if (!previous.isEmpty() && QFileInfo(previous).isDir())
+        chooseFolder(previous);
+    // Placed before it is shown, so the dialog's own centring leaves the place alone.
+    if (anchor_)
+        move(anchor_->frameGeometry().topLeft());
     exec();
 }
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -45,7 +46,8 @@ QRadioButton *radio(const QString &text, const char *name, QWidget *parent)
 } // namespace
 
 TForm2::TForm2(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("控制"));
@@ -115,11 +117,13 @@ TForm2::TForm2(QWidget *parent)
     Label3->setFocusPolicy(Qt::TabFocus);
     Label3->installEventFilter(this);
 
+    // White captions on the dark background; the boxes' marks keep their own colours.
+    QPalette captions = palette();
+    captions.setColor(QPalette::WindowText, Qt::white);
     for (QWidget *w :
-         {static_cast<QWidget *>(GroupBox1), static_cast<QWidget *>(GroupBox2), static_cast<QWidget *>(GroupBox3),
-          static_cast<QWidget *>(CheckBox1), static_cast<QWidget *>(CheckBox2), static_cast<QWidget *>(RadioButton1),
-          static_cast<QWidget *>(RadioButton2), static_cast<QWidget *>(Label3)})
-        w->setStyleSheet(w->styleSheet() + QStringLiteral("color: white;"));
+         std::initializer_list<QWidget *>{GroupBox1, GroupBox2, GroupBox3, CheckBox1, CheckBox2, RadioButton1,
+                                          RadioButton2, RadioButton3, RadioButton4, Label1, Label2, Label3})
+        w->setPalette(captions);
 
     openUrl_ = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     startSettings_ = [](SettingsPanel panel) { return startSettingsProgram(panel); };
@@ -186,6 +190,8 @@ void TForm2::CheckBox2Click()
             compact_->hide();
         if (anchor_)
             anchor_->show();
+        // The main window comes back on top: this window goes above it again.
+        raise();
     }
 }
 
@@ -193,6 +199,8 @@ void TForm2::compactModeEnded()
 {
     const QSignalBlocker blocker(CheckBox2);
     CheckBox2->setChecked(false);
+    if (isVisible())
+        raise();
 }
 
 void TForm2::RadioButton1Click()

@@ -66,7 +66,7 @@ TForm8::TForm8(QWidget *parent)
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setStyleSheet(QStringLiteral("background: black;"));
+    Panel1->setStyleSheet(QStringLiteral("#Panel1 { background: black; }"));
     Memo1 = new QPlainTextEdit(helpWindowText(), Panel1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("帮助说明"));

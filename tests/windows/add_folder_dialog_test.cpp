@@ -3,7 +3,9 @@
 #include "tests/windows/windows_fixture.h"
 
 #include <QDir>
+#include <QComboBox>
 #include <QFile>
+#include <QTimer>
 
 namespace {
 
@@ -105,6 +107,28 @@ TEST_F(AddFolder, AFolderThatVanishedIsSaidSoAndNothingChanges)
     EXPECT_EQ(messages, QStringList{QStringLiteral("所选目录已不存在！")});
     EXPECT_EQ(list->items(), QStringList{QStringLiteral("/music/kept.mp3")});
     EXPECT_EQ(form->result(), QDialog::Rejected);
+}
+
+TEST_F(AddFolder, ReopenedItKeepsTheFolderChosenLastTimeWhileItIsThere)
+{
+    const QString folder = folderWith(QStringLiteral("kept"), {QStringLiteral("a.mp3")});
+    form->chooseFolder(folder);
+    QString seen;
+    QTimer::singleShot(0, form.get(), [&] {
+        seen = form->chosenFolder();
+        form->reject();
+    });
+    form->N16Click();
+    EXPECT_EQ(seen, folder);
+    EXPECT_TRUE(list->isEmpty());
+
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QTimer::singleShot(0, form.get(), [&] {
+        seen = form->chosenFolder();
+        form->reject();
+    });
+    form->N16Click();
+    EXPECT_EQ(seen, form->DriveComboBox1->currentText());
 }
 
 TEST(WritablePlaces, StartWithTheHomeFolderAndAreAllWritableFolders)
