@@ -8,6 +8,7 @@
 #include "core/logging.h"
 #include "app/main_window_settings_tabs.h"
 #include "app/main_window_wiring.h"
+#include "app/main_window_windows.h"
 #include "core/message_box.h"
 #include "core/program_folder.h"
 #include "app/quit_on_signal.h"
@@ -84,10 +85,11 @@ int main(int argc, char *argv[])
     Form9 = new TForm9;
     dbhouse();
     // The player on the first tab now; the scheduler once the first show opened the database.
-    auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, Form9);
+    auto wiring = std::make_unique<MainWindowWiring>(*Form1, *Form2, *Form3, nullptr);
     installEditors(*Form1);
     installSongLists(*Form1);
     installSettingsTabs(*Form1, Form2->TrackBar1);
+    installAuxiliaryWindows(*Form1, *wiring, {Form2, Form5, Form6, Form7, Form8, Form9});
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

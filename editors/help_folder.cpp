@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -91,6 +92,10 @@ HelpTab::HelpTab(QWidget *parent)
     helpLocation = new QLabel(QStringLiteral("帮助文件在：%1").arg(QDir::toNativeSeparators(helpPagePath())), this);
     helpLocation->setObjectName(QStringLiteral("helpLocation"));
     helpLocation->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    aboutButton = new QPushButton(QStringLiteral("关于"), this);
+    aboutButton->setObjectName(QStringLiteral("aboutButton"));
+    helpButton = new QPushButton(QStringLiteral("帮助说明"), this);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(trayHideHint);
@@ -98,9 +103,16 @@ HelpTab::HelpTab(QWidget *parent)
     layout->addSpacing(16);
     layout->addWidget(BitBtn37, 0, Qt::AlignLeft);
     layout->addWidget(helpLocation);
+    auto *windows = new QHBoxLayout;
+    windows->addWidget(aboutButton);
+    windows->addWidget(helpButton);
+    windows->addStretch();
+    layout->addLayout(windows);
     layout->addStretch();
 
     connect(BitBtn37, &QPushButton::clicked, this, [this] { BitBtn37Click(); });
+    connect(aboutButton, &QPushButton::clicked, this, &HelpTab::aboutRequested);
+    connect(helpButton, &QPushButton::clicked, this, &HelpTab::helpRequested);
 }
 
 void HelpTab::setFolderOpener(std::function<bool(const QUrl &)> opener)

@@ -31,13 +31,20 @@ public:
     // QDesktopServices::openUrl, and false on a platform with no desktop (offscreen).
     void setFolderOpener(std::function<bool(const QUrl &)> opener);
 
-    QLabel *trayHideHint;   // hint: the loudspeaker icon hides the window
-    QLabel *trayToggleHint; // hint: how to show or hide the window from the icon
-    QPushButton *BitBtn37;  // "打开帮助文件"
-    QLabel *helpLocation;   // where the guide is, for a box without a desktop
+    QLabel *trayHideHint;     // hint: the loudspeaker icon hides the window
+    QLabel *trayToggleHint;   // hint: how to show or hide the window from the icon
+    QPushButton *BitBtn37;    // "打开帮助文件"
+    QLabel *helpLocation;     // where the guide is, for a box without a desktop
+    QPushButton *aboutButton; // "关于": the about window
+    QPushButton *helpButton;  // "帮助说明": the compact player's help window
 
     void BitBtn37Click();
 
+Q_SIGNALS:
+    void aboutRequested();
+    void helpRequested();
+
+public:
 private:
     std::function<bool(const QUrl &)> openFolder_;
 };

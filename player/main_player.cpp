@@ -41,12 +41,18 @@ void MainPlayer::setTitleAccess(std::function<QString()> read, std::function<voi
 
 void MainPlayer::setLoopMode(bool on)
 {
+    if (loopMode_ == on)
+        return;
     loopMode_ = on;
+    Q_EMIT modesChanged();
 }
 
 void MainPlayer::setRandomMode(bool on)
 {
+    if (randomMode_ == on)
+        return;
     randomMode_ = on;
+    Q_EMIT modesChanged();
 }
 
 void MainPlayer::setTimer1(bool active)

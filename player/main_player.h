@@ -112,6 +112,8 @@ Q_SIGNALS:
     void changed();
     // Timer1 must be started (true) or stopped (false).
     void Timer1Changed(bool active);
+    // loopMode or randomMode changed (the controls that show them follow).
+    void modesChanged();
 
 private:
     // Starts currentPath_ on its engine, then reads its length. False: refused or

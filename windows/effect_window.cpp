@@ -19,6 +19,11 @@ TForm3::TForm3(QWidget *parent)
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
+    // The picture behind the drawing surface: a dark strip.
+    Panel1->setAttribute(Qt::WA_StyledBackground);
+    Panel1->setStyleSheet(
+        QStringLiteral("#Panel1 { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #0b1623, "
+                       "stop:1 #1d3557); }"));
     Panel2 = new SpectrumPanel(Panel1);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setGeometry(7, 8, SpectrumPanel::kWidth, SpectrumPanel::kHeight);
