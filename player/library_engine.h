@@ -14,8 +14,12 @@ public:
     virtual void stop() = 0;
     // A fresh instance that draws its spectrum into the effect window's panel.
     virtual void init() = 0;
-    // Starts `path` on the current instance; a file it cannot play is not reported here.
+    // Starts `path` on the current instance; a refusal shows in failure().
     virtual void play(const QString &path) = 0;
+    // Why the file last started could not be played (its file or the sound device
+    // refused, or no audio was decoded), in the library's words; empty when nothing
+    // failed. Asked after lengthSecs(), which waits for the library's answer.
+    virtual QString failure() { return {}; }
     // Length of `path` in whole seconds; 0 when it cannot be read.
     virtual int lengthSecs(const QString &path) = 0;
     virtual void pause() = 0;

@@ -4,6 +4,8 @@
 #include "player/library_engine.h"
 #include "player/media_kinds.h"
 
+#include <QFileInfo>
+
 namespace {
 
 const QString kZeroTime = QStringLiteral("00:00:00");
@@ -90,12 +92,20 @@ bool MainPlayer::form3mp3()
             media_.stop();
             media_.close();
         }
-        // The library reports no failure here: a file it cannot play reads as length 0
-        // below and is dropped from the list.
+        // A file the library cannot play reads as length 0 below and is dropped from
+        // the list; the library's reason is shown, and with no item left after it the
+        // player stops instead of sitting in "playing" with nothing playing.
         library_.play(path);
         playing_ = true;
         mp3Engine_ = true;
-        return time();
+        if (!time())
+            return false;
+        if (totalSecs_ == 0) {
+            const QString why = library_.failure();
+            if (!why.isEmpty() && failedLastItem(why))
+                return false;
+        }
+        return true;
     case PlayEngine::Media:
         if (mp3Engine_ && playing_)
             library_.stop();
@@ -109,6 +119,27 @@ bool MainPlayer::form3mp3()
     case PlayEngine::None: break;
     }
     return false;
+}
+
+// Names the failed file; when nothing is left to play after it (the list is empty,
+// or it was the last item without loop or random play) stops as the Stop button does.
+bool MainPlayer::failedLastItem(const QString &why)
+{
+    status_ = QStringLiteral("无法播放 %1：%2").arg(QFileInfo(currentPath_).fileName(), why);
+    const int next = list_.itemIndex() + 1;
+    if (!list_.isEmpty() && (loopMode_ || randomMode_ || next < list_.count()))
+        return false;
+    playing_ = false;
+    library_.stop();
+    edit1_ = kZeroTime;
+    gaugeValue_ = 0;
+    elapsedSecs_ = 0;
+    time2();
+    playRed_ = false;
+    pauseRed_ = false;
+    setTimer1(false);
+    currentPath_.clear();
+    return true;
 }
 
 bool MainPlayer::time()

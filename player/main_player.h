@@ -11,8 +11,10 @@
 // The class owns no widgets and no timer. The host (the main window's player panel)
 // shows the display state after each changed() signal, starts and stops its 1000 ms
 // timer on Timer1Changed(), and calls Timer1Timer() on each timeout. Operations that
-// fail end quietly: no message, state already changed stays changed. Everything runs
-// on the user-interface thread.
+// fail end quietly: no message box, state already changed stays changed; a file the
+// audio library could not play is named in statusText() with the library's reason,
+// and when no item is left to play after it the player stops. Everything runs on the
+// user-interface thread.
 
 #include "player/play_list.h"
 
@@ -95,6 +97,9 @@ public:
     int totalSecs() const { return totalSecs_; }
     const QString &totalText() const { return totalText_; }
     bool timer1Active() const { return timer1Active_; }
+    // The latest file the audio library could not play and why, "无法播放 bell.mp3：
+    // no such device: ..."; empty until one failed. Kept until another fails.
+    const QString &statusText() const { return status_; }
     const PlayerRandom &random() const { return random_; }
 
     // --- Display: the host shows these on its controls ---
@@ -130,6 +135,7 @@ private:
     void advanceTo(int index);
     void resetAfterStartFailure();
     void stopAtEndOfList();
+    bool failedLastItem(const QString &why);
     void setTimer1(bool active);
     void blinkTitle();
 
@@ -149,6 +155,7 @@ private:
     QString totalText_;
     bool timer1Active_ = false;
     PlayerRandom random_;
+    QString status_;
 
     QString edit1_;
     QString edit2_;

@@ -215,6 +215,8 @@ void MainPlayerPanel::refresh()
     jindu->setValue(qMin(player_.gaugeValue(), jindu->maximum()));
     setCaptionColour(BitBtn2, player_.playCaptionRed() ? kRed : kTeal);
     setCaptionColour(BitBtn3, player_.pauseCaptionRed() ? kRed : kTeal);
+    jindu->setToolTip(player_.statusText());
+    CheckListBox1->setToolTip(player_.statusText());
     refreshList();
 }
 

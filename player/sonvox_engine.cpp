@@ -40,6 +40,12 @@ int SonvoxEngine::lengthSecs(const QString &path)
     return seconds;
 }
 
+QString SonvoxEngine::failure()
+{
+    char text[512] = {};
+    return svGetMp3Error(text, sizeof text) < 0 ? QString::fromUtf8(text) : QString();
+}
+
 void SonvoxEngine::pause()
 {
     svPauseMp3();

@@ -26,6 +26,7 @@ public:
     void init() override;
     void play(const QString &path) override;
     int lengthSecs(const QString &path) override;
+    QString failure() override;
     void pause() override;
     void resume() override;
 

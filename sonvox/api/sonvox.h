@@ -68,6 +68,10 @@ extern "C" {
 #define SONVOX_ERR_OUT_OF_MEMORY (-100) /* "out of memory" */
 #define SONVOX_ERR_INTERNAL (-103)      /* "internal error": the player thread has ended */
 #define SONVOX_ERR_QUEUE_FULL (-307)    /* "circular queue full": the player did not keep up */
+/* Failures svGetMp3Error() reports most often (any code of the library may appear). */
+#define SONVOX_ERR_UNSUPPORTED_FORMAT (-510) /* "unsupported format": no audio decoded */
+#define SONVOX_ERR_DEVICE_BUSY (-511)        /* "device busy": the sound card is in use */
+#define SONVOX_ERR_NO_SUCH_DEVICE (-512)     /* "no such device": no such sound device */
 
 /*
  * Called by the library with a finished picture of the visualisation.
@@ -172,13 +176,31 @@ SONVOX_API int svGetFileInfo(const char *file, int *frequency, int *seconds);
 /*
  * Starts playing `file` (zero-terminated path; copied) in the current instance.
  *
- * Returns 1 when the commands were sent to the player, 0 when there is no current
- * instance, `file` is NULL or the commands could not be sent (the player thread is
- * gone or its queue stayed full). Returns at once: opening and decoding happen on the
- * player thread. A file that cannot be opened or decoded plays nothing; it is not
- * reported here (svGetMp3Info() reports it as 0, 0).
+ * Returns 1 when the player took the file and opened the sound device, 0 when there is
+ * no current instance, `file` is NULL, the commands could not be sent (the player
+ * thread is gone or its queue stayed full), or the player refused: the file cannot be
+ * opened, or the sound device cannot be opened (a missing or busy card). Waits for the
+ * player's answer at most 1 second (normally a few milliseconds) on the calling thread;
+ * without an answer in that time it returns 1. svGetMp3Error() tells why a call
+ * returned 0, and also holds what failed later: a file in which no audio could be
+ * decoded ("no audio decoded") or a sound device that failed while playing.
  */
 SONVOX_API int svPlayMp3(const char *file);
+
+/*
+ * The latest failure of the current instance since the last svPlayMp3(): a refusal of
+ * that call, or a failure while playing (no audio decoded, the sound device failed).
+ *
+ * text, size
+ *          Receive the failure's text, for example "no such device: cannot open sound
+ *          device (No such file or directory)" or "unsupported format: no audio decoded
+ *          (x.mp3: the input is empty)", cut to size - 1 bytes; "" when there is none.
+ *          text may be NULL.
+ *
+ * Returns the failure's negative error code, or 0 when nothing failed or there is no
+ * instance. Does not wait.
+ */
+SONVOX_API int svGetMp3Error(char *text, int size);
 
 /*
  * Stops playback in the current instance; the file stays open and the next

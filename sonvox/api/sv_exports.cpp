@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
 
 #include "sonvox.h"
 #include "sonvox/api/sv_player_client.h"
@@ -10,7 +11,9 @@
 #include "sonvox/modules/output_alsa/sv_volume.h"
 
 static_assert(SONVOX_ERR_OUT_OF_MEMORY == SV_ERR_OUT_OF_MEMORY && SONVOX_ERR_INTERNAL == SV_ERR_INTERNAL
-                  && SONVOX_ERR_QUEUE_FULL == SV_ERR_QUEUE_FULL,
+                  && SONVOX_ERR_QUEUE_FULL == SV_ERR_QUEUE_FULL
+                  && SONVOX_ERR_UNSUPPORTED_FORMAT == SV_ERR_UNSUPPORTED_FORMAT
+                  && SONVOX_ERR_DEVICE_BUSY == SV_ERR_DEVICE_BUSY && SONVOX_ERR_NO_SUCH_DEVICE == SV_ERR_NO_SUCH_DEVICE,
               "the public error codes are the library's own");
 
 namespace {
@@ -91,6 +94,16 @@ SONVOX_API int svPlayMp3(const char *file)
     if (!current || !file)
         return 0;
     return current->play(file);
+}
+
+SONVOX_API int svGetMp3Error(char *text, int size)
+{
+    std::lock_guard<std::mutex> lock(apiLock);
+    std::string reason;
+    const int code = current ? current->lastError(&reason) : 0;
+    if (text && size > 0)
+        std::snprintf(text, static_cast<size_t>(size), "%s", reason.c_str());
+    return code;
 }
 
 SONVOX_API int svStopMp3(void)

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "sonvox/api/sv_sample_feedback.h"
+#include "sonvox/engine/sv_errors.h"
 
 namespace sonvox {
 
@@ -147,6 +148,8 @@ void Mp3Player::onReady()
     sv_engine *c = control();
     // Close the sound device whenever playback is stopped.
     sv_send_int(c, SV_CMD_SET_PLAYER_MODE, SV_MODE_CLOSE_ON_STOP);
+    // Module debug reports carry the reasons behind refused opens.
+    sv_send_int(c, SV_CMD_SET_DEBUG_LEVEL, 1);
     if (!panelId_)
         return; // no panel: no feedback events, no view
     sv_send_int(c, SV_CMD_SET_FEEDBACK_RATE, 100);
@@ -160,6 +163,10 @@ void Mp3Player::onReady()
 
 void Mp3Player::onAck(int command)
 {
+    if (command == SV_CMD_PLAY) {
+        ++playsAnswered_;
+        lastPlayResult_ = 0;
+    }
     if (command != SV_CMD_INPUT_OPEN)
         return;
     ++opensAnswered_;
@@ -168,10 +175,43 @@ void Mp3Player::onAck(int command)
 
 void Mp3Player::onNack(int command, int error)
 {
+    const int code = error < 0 ? error : SV_ERR_INTERNAL;
+    if (command == SV_CMD_PLAY) {
+        ++playsAnswered_;
+        lastPlayResult_ = code;
+    }
+    if (command == SV_CMD_PLAY || command == SV_CMD_INPUT_OPEN || command == SV_CMD_OUTPUT_OPEN)
+        noteError(code, lastDebug_);
     if (command != SV_CMD_INPUT_OPEN)
         return;
     ++opensAnswered_;
-    lastOpenResult_ = error < 0 ? error : SV_ERR_INTERNAL;
+    lastOpenResult_ = code;
+}
+
+void Mp3Player::onDebug(int, int, const char *text)
+{
+    lastDebug_ = text ? text : "";
+}
+
+void Mp3Player::onError(int, int code, const char *text)
+{
+    noteError(code < 0 ? code : SV_ERR_INTERNAL, text ? text : "");
+}
+
+void Mp3Player::noteError(int code, const std::string &reason)
+{
+    errorCode_ = code;
+    errorText_ = sv_error_text(code);
+    if (!reason.empty())
+        errorText_ += (errorText_.empty() ? "" : ": ") + reason;
+}
+
+int Mp3Player::lastError(std::string *text)
+{
+    drain();
+    if (text)
+        *text = errorText_;
+    return errorCode_;
 }
 
 void Mp3Player::onPlayerState(int state)
@@ -233,9 +273,17 @@ void Mp3Player::info(const char *file, int *frequency, int *seconds)
 int Mp3Player::play(const char *file)
 {
     drain();
-    if (postOpen(file) < 0)
+    errorCode_ = 0;
+    errorText_.clear();
+    lastDebug_.clear();
+    if (postOpen(file) < 0 || sv_send_none(control(), SV_CMD_PLAY) < 0)
         return 0;
-    return sv_send_none(control(), SV_CMD_PLAY) < 0 ? 0 : 1;
+    ++playsPosted_;
+    // The player opens the file and the sound device before it answers the play; a
+    // refusal within the wait is this call's failure, a later one shows in lastError().
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kPlayWaitMs);
+    while (playsAnswered_ < playsPosted_ && pump(remainingMs(deadline)) == 1) {}
+    return playsAnswered_ == playsPosted_ && lastPlayResult_ < 0 ? 0 : 1;
 }
 
 int Mp3Player::stop()

@@ -94,6 +94,9 @@ public:
     static constexpr int kInfoWaitMs = 2000;
     // Time creation waits for the engine's ready notification.
     static constexpr int kReadyWaitMs = 1000;
+    // Time svPlayMp3 waits for the player to answer the play command (the sound device
+    // is opened before that answer).
+    static constexpr int kPlayWaitMs = 1000;
 
     // Registers the panel copy (when it has a callback) with the picture size and band
     // count that the views will use.
@@ -111,6 +114,9 @@ public:
     int resume();
 
     int state() const { return state_; }
+    // The latest refusal or error since the last play: its code (0: none) and text,
+    // "no such device: cannot open sound device (No such file or directory)".
+    int lastError(std::string *text);
 
 protected:
     void onReady() override;
@@ -120,6 +126,8 @@ protected:
     void onInputState(int closed) override;
     void onDuration(int seconds) override;
     void onStreamParameters(int frequency, int bitrate, int channels) override;
+    void onDebug(int source, int level, const char *text) override;
+    void onError(int source, int code, const char *text) override;
 
 private:
     int postOpen(const char *file);
@@ -134,6 +142,16 @@ private:
     long opensPosted_ = 0;
     long opensAnswered_ = 0;
     int lastOpenResult_ = 0;
+    // Play commands posted and answered, and the answer to the latest one.
+    long playsPosted_ = 0;
+    long playsAnswered_ = 0;
+    int lastPlayResult_ = 0;
+    // What went wrong since the last play: a refused command's code with the module's
+    // last debug report as its reason, or an error notification.
+    int errorCode_ = 0;
+    std::string errorText_;
+    std::string lastDebug_;
+    void noteError(int code, const std::string &reason);
 };
 
 } // namespace sonvox

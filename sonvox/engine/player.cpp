@@ -1,4 +1,5 @@
 // The player thread: its body, the services it offers modules and its reports.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -66,21 +67,7 @@ Player::Player(EngineShared *s)
         m.size = size;
         from(e)->notify(m);
     };
-    services.read = [](void *e, void *buffer, int size) {
-        Player *p = from(e);
-        if (!p->input.open) {
-            p->internal_error("input not open");
-            return SV_ERR_INTERNAL;
-        }
-        if (size <= 0 || buffer == nullptr)
-            return size == 0 ? 0 : SV_ERR_INVALID_PARAMETERS;
-        const int n = p->in_read(0, buffer, size);
-        if (n > 0)
-            p->input.position += n;
-        else if (n == 0)
-            p->input.ended = true;
-        return n;
-    };
+    services.read = [](void *e, void *buffer, int size) { return from(e)->read_input(buffer, size); };
     services.seek = [](void *e, int64_t offset) {
         Player *p = from(e);
         if (!p->input.open) {
@@ -91,6 +78,8 @@ Player::Player(EngineShared *s)
         if (r >= 0) {
             p->input.position = offset;
             p->input.ended = false;
+            p->input.lookahead.clear();
+            p->input.lookahead_at = 0;
         }
         return r;
     };
@@ -109,6 +98,38 @@ Player::~Player()
         codec.module->entry.d.codec.destroy(codec.instance);
     sv_props_free(stream.properties);
     sv_props_free(environment);
+}
+
+// A codec's read: the bytes looked ahead first, then the input. All or nothing, as
+// the input itself answers: at the end the looked-ahead bytes stay unread.
+int Player::read_input(void *buffer, int size)
+{
+    if (!input.open) {
+        internal_error("input not open");
+        return SV_ERR_INTERNAL;
+    }
+    if (size <= 0 || buffer == nullptr)
+        return size == 0 ? 0 : SV_ERR_INVALID_PARAMETERS;
+    auto *out = static_cast<uint8_t *>(buffer);
+    size_t k = 0;
+    if (input.lookahead_at < input.lookahead.size()) {
+        k = std::min(input.lookahead.size() - input.lookahead_at, static_cast<size_t>(size));
+        std::memcpy(out, input.lookahead.data() + input.lookahead_at, k);
+    }
+    int n = static_cast<int>(k);
+    if (n < size) {
+        const int r = in_read(0, out + k, size - n);
+        if (r <= 0) {
+            if (r == 0)
+                input.ended = true;
+            return r;
+        }
+        n += r;
+    }
+    input.ended = false; // a smaller read after one that found the end may still get bytes
+    input.lookahead_at += k;
+    input.position += n;
+    return n;
 }
 
 void Player::report_error(int source, int code, const char *text, const char *detail)

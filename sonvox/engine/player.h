@@ -38,6 +38,12 @@ struct InputSlot
     int64_t size = 0;
     int capabilities = 0;
     bool ended = false; // a read found the end of the input
+    // The first bytes, read to choose the codec, of an input that cannot seek back: the
+    // codec's reads get them first.
+    std::vector<uint8_t> lookahead;
+    size_t lookahead_at = 0;
+    int64_t decoded = 0;  // samples per channel decoded since the open
+    bool skipped = false; // a seek past the start: the decoded count proves nothing
     std::string name;
     ModuleEntry *module = nullptr;
     void *instance = nullptr;
@@ -146,6 +152,9 @@ struct Player
     int open_input(const std::string &name, bool force);
     void close_input();
     int choose_codec(const char *content_type, const char *name);
+    std::string sniff_content_type(const char *declared);
+    int read_input(void *buffer, int size);
+    void report_no_audio(int result);
     int open_output(const std::string &name, bool force);
     void close_output();
     int control_output(int flags);

@@ -75,6 +75,10 @@ int Player::seek_offset(int64_t offset)
         return r;
     input.position = offset;
     input.ended = false;
+    input.lookahead.clear();
+    input.lookahead_at = 0;
+    if (offset > 0)
+        input.skipped = true;
     if (codec.instance && codec.module->entry.d.codec.seek_done)
         codec.module->entry.d.codec.seek_done(codec.instance, offset);
     update_fraction();
@@ -132,6 +136,7 @@ int Player::decode_cycle(int *samples)
         return SV_ERR_END_OF_STREAM; // the input has nothing more to give
     if (!ok)
         return result;
+    input.decoded += n;
     if (block.frequency > 0) {
         for (int left = n; left > 0; left -= 2048) {
             const int part = std::min(left, 2048);
@@ -230,6 +235,21 @@ void Player::feedback_events(int samples)
     to_feedback(m, false);
 }
 
+// An input that ended without a single decoded sample played nothing: that is an
+// error the client hears of, with the codec's reason when it gave one.
+void Player::report_no_audio(int result)
+{
+    std::string detail = input.name;
+    if (stream.no_audio_reason != nullptr)
+        detail += std::string(": ") + stream.no_audio_reason;
+    else if (result != SV_ERR_END_OF_STREAM)
+        detail += std::string(": ") + sv_error_text(result);
+    const int source = codec.module ? codec.module->entry.id : -1;
+    const int code =
+        result == SV_ERR_END_OF_STREAM || result == SV_ERR_INVALID_FRAME ? SV_ERR_UNSUPPORTED_FORMAT : result;
+    report_error(source, code, "no audio decoded", detail.c_str());
+}
+
 void Player::after_cycle(int result, int samples)
 {
     if (result == 0 || result == SV_ERR_INVALID_FRAME || result == SV_ERR_TIMEOUT) {
@@ -253,6 +273,8 @@ void Player::after_cycle(int result, int samples)
         }
         return;
     }
+    if (input.decoded == 0 && !input.skipped)
+        report_no_audio(result);
     set_state(SV_STATE_END_OF_STREAM);
     if ((mode & SV_MODE_CLOSE_AT_END) && output.open) {
         control_output(SV_CTL_DRAIN);

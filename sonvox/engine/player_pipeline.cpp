@@ -18,6 +18,7 @@ void Player::reset_stream()
     stream.bitrate = 0;
     stream.channels = 0;
     stream.content_type[0] = '\0';
+    stream.no_audio_reason = nullptr;
     sv_props_clear(stream.properties);
     stream.tc_hours = stream.tc_minutes = stream.tc_seconds = stream.tc_hundredths = 0;
     play_sec = play_usec = 0;
@@ -84,6 +85,28 @@ int Player::choose_codec(const char *content_type, const char *name)
     return 0;
 }
 
+// The codec is chosen by the input's first bytes, not by its name: a RIFF/WAVE header
+// is "audio/wave" whatever the name (standard input included), and anything else whose
+// type the input did not declare is "audio/mpeg", which the MPEG codec takes. The bytes
+// are read here; an input that cannot seek back hands them to the codec's first reads.
+std::string Player::sniff_content_type(const char *declared)
+{
+    uint8_t head[12];
+    const int r = in_read(0, head, sizeof head);
+    if (r > 0 && !(in_seek(0, 0) >= 0)) {
+        input.lookahead.assign(head, head + r);
+        input.lookahead_at = 0;
+    } else if (r == 0) {
+        in_seek(0, 0); // fewer bytes than the header: the codec reads them from the start
+    }
+    if (r == static_cast<int>(sizeof head) && std::memcmp(head, "RIFF", 4) == 0
+        && std::memcmp(head + 8, "WAVE", 4) == 0)
+        return "audio/wave";
+    if (std::strcmp(declared, "audio/unknown") == 0)
+        return "audio/mpeg";
+    return declared;
+}
+
 // The input or output module for a name: the selected id when one is set (-507 when no
 // such module is registered), else the newest module whose probe accepts the name.
 ModuleEntry *Player::choose_stream_module(sv_module_kind kind, int selected, const std::string &name, int unsupported,
@@ -143,7 +166,7 @@ int Player::open_input(const std::string &name, bool force)
         const char *ctype = stream.content_type[0] && std::strcmp(stream.content_type, "unknown") != 0
                                 ? stream.content_type
                                 : "audio/unknown";
-        const std::string content_type = ctype;
+        const std::string content_type = sniff_content_type(ctype);
         r = choose_codec(content_type.c_str(), name.c_str());
         if (r >= 0) {
             const sv_codec_module &d = codec.module->entry.d.codec;

@@ -114,6 +114,10 @@ typedef struct sv_stream_info
     char content_type[SV_CONTENT_TYPE_MAX];
     sv_props *properties;                                /* owned by the decoder */
     int tc_hours, tc_minutes, tc_seconds, tc_hundredths; /* current timecode */
+    /* Why the input holds nothing the codec can play, when it knows ("free-format MPEG
+     * audio is not supported"): a static text the codec may set, NULL otherwise. The
+     * engine names it when an input ends without a single decoded sample. */
+    const char *no_audio_reason;
 } sv_stream_info;
 
 /* Output block filled by a codec's decode. `samples` points to a buffer of at least the

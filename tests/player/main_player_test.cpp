@@ -337,6 +337,42 @@ TEST_F(Player, TrackOfNoLengthLeavesListAndFileAndIsSkipped)
     EXPECT_EQ(list.itemIndex(), 1);
 }
 
+TEST_F(Player, AFileTheLibraryCannotPlayIsNamedAndTheLastOneStopsThePlayer)
+{
+    const QString why = QStringLiteral("unsupported format: no audio decoded (/m/bad.mp3: the input is empty)");
+    fill({QStringLiteral("/m/bad.mp3"), QStringLiteral("/m/a.mp3"), QStringLiteral("/m/last.mp3")}, 1);
+    setLength(QStringLiteral("/m/bad.mp3"), 0);
+    setLength(QStringLiteral("/m/last.mp3"), 0);
+    library.failures[QStringLiteral("/m/bad.mp3")] = why;
+    library.failures[QStringLiteral("/m/last.mp3")] = QStringLiteral("no such device: cannot open sound device");
+
+    // A failed item with others after it: named, dropped, and the list goes on.
+    player.BitBtn2Click();
+    EXPECT_EQ(player.statusText(), QStringLiteral("无法播放 bad.mp3：") + why);
+    EXPECT_TRUE(player.playing());
+    EXPECT_TRUE(player.playCaptionRed());
+    EXPECT_TRUE(player.timer1Active());
+    ticks(1); // on to a
+    EXPECT_EQ(started().last(), QStringLiteral("/m/a.mp3"));
+
+    // The last item fails: the player stops and says why instead of showing "playing".
+    ticks(2);
+    EXPECT_EQ(started().last(), QStringLiteral("/m/last.mp3"));
+    EXPECT_EQ(player.statusText(), QStringLiteral("无法播放 last.mp3：no such device: cannot open sound device"));
+    EXPECT_FALSE(player.playing());
+    EXPECT_FALSE(player.playCaptionRed());
+    EXPECT_FALSE(player.timer1Active());
+    EXPECT_TRUE(player.currentPath().isEmpty());
+    EXPECT_EQ(list.items(), QStringList{QStringLiteral("/m/a.mp3")});
+
+    // A file of no length that the library played without complaint leaves quietly.
+    player.BitBtn7Click();
+    fill({QStringLiteral("/m/short.mp3")}, 0);
+    player.BitBtn2Click();
+    EXPECT_TRUE(player.playing());
+    EXPECT_EQ(player.statusText(), QStringLiteral("无法播放 last.mp3：no such device: cannot open sound device"));
+}
+
 TEST_F(Player, MediaLayerFailureResetsQuietly)
 {
     fill({QStringLiteral("/m/a.mp3"), QStringLiteral("/m/bad.wma")}, 1);

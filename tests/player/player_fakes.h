@@ -14,7 +14,12 @@ class FakeLibrary final : public LibraryEngine
 public:
     void stop() override { note(QStringLiteral("lib:stop")); }
     void init() override { note(QStringLiteral("lib:init")); }
-    void play(const QString &path) override { note(QStringLiteral("lib:play:") + path); }
+    void play(const QString &path) override
+    {
+        note(QStringLiteral("lib:play:") + path);
+        playing = path;
+    }
+    QString failure() override { return failures.value(playing); }
     int lengthSecs(const QString &path) override
     {
         note(QStringLiteral("lib:length:") + path);
@@ -23,7 +28,9 @@ public:
     void pause() override { note(QStringLiteral("lib:pause")); }
     void resume() override { note(QStringLiteral("lib:resume")); }
 
-    QHash<QString, int> lengths; // whole seconds; unknown files read as 0
+    QHash<QString, int> lengths;      // whole seconds; unknown files read as 0
+    QHash<QString, QString> failures; // the library's reason for a file it cannot play
+    QString playing;
     QStringList log;
     QStringList *journal = nullptr; // when set, also receives every call, in order
 

@@ -53,6 +53,39 @@ TEST(SonvoxEngineTest, StartsATrackAndReadsItsLength)
     EXPECT_EQ(engine.lengthSecs(dir.filePath(QStringLiteral("missing.mp3"))), 0);
 }
 
+// What the main player shows for a file the library could not play: the library's
+// own reason, for a file without audio and for a sound device that does not exist.
+TEST(SonvoxEngineTest, FailureGivesTheLibrarysReason)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString empty = dir.filePath(QStringLiteral("empty.mp3"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString wav = dir.filePath(QStringLiteral("tone.wav"));
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(toneWav(1));
+    file.close();
+
+    qputenv("SONVOX_ALSA_DEVICE", "null");
+    SonvoxEngine engine;
+    engine.init();
+    engine.play(wav);
+    EXPECT_EQ(engine.lengthSecs(wav), 1);
+    EXPECT_EQ(engine.failure(), QString());
+    engine.init();
+    engine.play(empty);
+    EXPECT_EQ(engine.lengthSecs(empty), 0);
+    // lengthSecs waits until the player has tried the file, so the reason is there.
+    EXPECT_TRUE(engine.failure().contains(QStringLiteral("no audio decoded"))) << engine.failure().toStdString();
+
+    qputenv("SONVOX_ALSA_DEVICE", "sonvox_test_no_such_pcm");
+    engine.init();
+    engine.play(wav);
+    EXPECT_TRUE(engine.failure().startsWith(QStringLiteral("no such device"))) << engine.failure().toStdString();
+    qputenv("SONVOX_ALSA_DEVICE", "null");
+}
+
 TEST(SonvoxEngineTest, VolumeWordReachesTheLibrary)
 {
     SonvoxVolume output;

@@ -1,10 +1,12 @@
 // "MPEG Audio Codec": codec descriptor, stream start and per-frame stream information.
 #include "sonvox/modules/codec_mpeg/mpeg_codec_module.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "sonvox/engine/sv_errors.h"
 #include "sonvox/engine/sv_module.h"
@@ -34,8 +36,21 @@ struct MpegCodec
 
     // Bytes already taken from an input that could not seek back after the stream start
     // was read; the frame reader gets them first.
-    uint8_t pending[MPEG_STREAM_START_BYTES] = {};
+    std::vector<uint8_t> pending;
     int pending_at = 0, pending_end = 0;
+
+    // Where the frames to play begin: the first frame, or the one after a Xing/Info
+    // frame, which holds no audio.
+    int64_t audio_start = 0;
+    bool free_format = false; // the first frame is free-format, which is not played
+    int64_t frames_decoded = 0;
+
+    // Gapless playback: the samples (per channel, at the stream's own rate) counted from
+    // the first audio frame, and the range of them the encoder took in; trim_end < 0
+    // when the end is not known. Off after a seek into the stream.
+    bool gapless_stream = false; // the stream has the LAME tag's figures
+    bool gapless = false;        // they apply to the frames being decoded
+    int64_t gap_pos = 0, trim_begin = 0, trim_end = -1;
 
     int16_t scratch[MPA_MAX_FRAME_SAMPLES] = {}; // for an output block smaller than a frame
 };
@@ -50,14 +65,14 @@ int read_some(sv_decoder *d, uint8_t *buf, int size)
         if (r < 0)
             return got > 0 ? got : r;
         if (r == 0) {
-            // An input that answers 0 to a read past its end may still hold fewer bytes.
-            if (size - got > 1) {
-                int piece = (size - got) / 2;
-                r = d->read(d->engine, buf + got, piece);
-                if (r > 0) {
-                    got += r;
-                    continue;
-                }
+            // An input that answers 0 to a read past its end may still hold fewer bytes:
+            // ever smaller pieces take them.
+            int piece = (size - got) / 2;
+            while (piece > 0 && (r = d->read(d->engine, buf + got, piece)) == 0)
+                piece /= 2;
+            if (piece > 0 && r > 0) {
+                got += r;
+                continue;
             }
             break;
         }
@@ -96,7 +111,7 @@ int read_input(void *ctx, void *buf, int size)
         int n = c->pending_end - c->pending_at;
         if (n > size)
             n = size;
-        std::memcpy(buf, c->pending + c->pending_at, static_cast<size_t>(n));
+        std::memcpy(buf, c->pending.data() + c->pending_at, static_cast<size_t>(n));
         c->pending_at += n;
         if (n == size)
             return size;
@@ -275,9 +290,48 @@ int mpeg_input_changed(void *instance, const char *, const char *)
     if (c->data_bytes < 0)
         c->data_bytes = 0;
     c->seek_offset = 0;
+    c->pending.clear();
     c->pending_at = c->pending_end = 0;
+    c->audio_start = 0;
+    c->free_format = false;
+    c->frames_decoded = 0;
+    c->gapless_stream = c->gapless = false;
+    c->gap_pos = 0;
     mpa_reset(c->mpa);
     return 0;
+}
+
+// Samples a Layer III decoder puts before the audio of the first frame (the delay of
+// its hybrid filterbank), which gapless players drop together with the encoder's delay.
+constexpr int kDecoderDelay = 529;
+// How far a damaged ID3v2 tag is searched for the first frame.
+constexpr int64_t kDamagedTagScan = 1 << 20;
+
+// Reads up to `want` more bytes onto the end of `win`. Returns the count added.
+int append_some(sv_decoder *d, std::vector<uint8_t> &win, int want)
+{
+    const size_t at = win.size();
+    win.resize(at + static_cast<size_t>(want));
+    int r = read_some(d, win.data() + at, want);
+    if (r < 0)
+        r = 0;
+    win.resize(at + static_cast<size_t>(r));
+    return r;
+}
+
+bool is_free_format(const uint8_t *p, int n)
+{
+    // A sync, a layer, a valid sampling index and bitrate index 0.
+    return n >= 4 && p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && (p[1] & 0x06) != 0 && (p[2] >> 4) == 0
+           && ((p[2] >> 2) & 3) != 3;
+}
+
+bool gapless_wanted(sv_decoder *d)
+{
+    int v = 1;
+    if (d->environment && sv_props_get_int(d->environment, "mpeg/gapless", &v) == 0)
+        return v != 0;
+    return true;
 }
 
 int mpeg_start_stream(void *instance, sv_stream_info *s)
@@ -287,42 +341,103 @@ int mpeg_start_stream(void *instance, sv_stream_info *s)
     const int64_t size = d->size(d->engine) > 0 ? d->size(d->engine) : 0;
     c->data_bytes = size;
     c->start_offset = 0;
+    c->pending.clear();
     c->pending_at = c->pending_end = 0;
+    c->free_format = false;
+    c->frames_decoded = 0;
+    c->gapless_stream = c->gapless = false;
+    c->gap_pos = 0;
+    c->trim_end = -1;
     const int64_t origin = d->position(d->engine);
 
-    uint8_t buf[MPEG_STREAM_START_BYTES];
-    int n = read_some(d, buf, MPEG_STREAM_START_BYTES);
-    if (n < 0)
-        n = 0;
-    int64_t tag = mpeg_id3v2_size(buf, n);
+    // `win` holds the input's bytes from win_base on, as read; the input stands at its end.
+    std::vector<uint8_t> win;
+    int64_t win_base = origin;
+    append_some(d, win, MPEG_STREAM_START_BYTES);
+    int64_t tag = mpeg_id3v2_size(win.data(), static_cast<int>(win.size()));
+    int64_t first = origin;
+    if (tag < 0 || (tag > 0 && size > 0 && tag > size)) {
+        // A damaged tag: its size is not syncsafe or points past the end. The first
+        // frame is the first header followed by a second one after the tag's header.
+        int found = -1;
+        int from = 10;
+        while (found < 0 && static_cast<int64_t>(win.size()) < kDamagedTagScan) {
+            if (append_some(d, win, 4096) == 0)
+                break;
+            found = mpeg_find_frame_pair(win.data(), static_cast<int>(win.size()), from);
+            from = static_cast<int>(win.size()) > 4096 ? static_cast<int>(win.size()) - 4096 : from;
+        }
+        if (found < 0)
+            found = mpeg_find_frame_pair(win.data(), static_cast<int>(win.size()), 10);
+        first = found >= 0 ? origin + found : origin + static_cast<int64_t>(win.size());
+        tag = first - origin;
+    } else if (tag > 0) {
+        first = origin + tag;
+        // Of an input of unknown size (a pipe) the tag is read through and kept, so that
+        // a size pointing past the end is found out as it is on a file.
+        const int64_t want = tag + MPEG_STREAM_START_BYTES;
+        while (size == 0 && static_cast<int64_t>(win.size()) < std::min(want, kDamagedTagScan)) {
+            const int64_t left = want - static_cast<int64_t>(win.size());
+            if (append_some(d, win, static_cast<int>(std::min<int64_t>(left, 4096))) == 0)
+                break;
+        }
+        if (size == 0 && static_cast<int64_t>(win.size()) < tag) {
+            const int found = mpeg_find_frame_pair(win.data(), static_cast<int>(win.size()), 10);
+            first = found >= 0 ? origin + found : origin + static_cast<int64_t>(win.size());
+            tag = first - origin;
+        }
+    }
     if (tag > 0) {
-        if (size > 0 && tag > size) {
-            c->start_offset = size;
-            c->data_bytes = 0;
-        } else {
-            c->start_offset = tag;
-            c->data_bytes = size > 0 ? size - tag : 0;
-        }
-        if (move_to(d, c->start_offset) == 0) {
-            n = read_some(d, buf, MPEG_STREAM_START_BYTES);
-            if (n < 0)
-                n = 0;
-        } else {
-            n = 0;
-        }
+        c->start_offset = size > 0 && first > size ? size : first;
+        c->data_bytes = size > 0 ? size - c->start_offset : 0;
     }
-    // Back to the first frame, so the frame reader starts there. An input that cannot
-    // seek back hands the bytes read here to the frame reader first.
-    int64_t first = tag > 0 ? c->start_offset : origin;
-    if (n > 0 && d->position(d->engine) != first
-        && (d->seek(d->engine, first) < 0 || d->position(d->engine) != first)) {
-        std::memcpy(c->pending, buf, static_cast<size_t>(n));
-        c->pending_at = 0;
-        c->pending_end = n;
+    // The stream start, from the first frame on, either already read or read now.
+    const int64_t win_end = win_base + static_cast<int64_t>(win.size());
+    if (first < win_base || first > win_end) {
+        win.clear();
+        win_base = first;
+        if (move_to(d, first) != 0)
+            win_base = d->position(d->engine);
     }
+    const int64_t have = win_base + static_cast<int64_t>(win.size()) - first;
+    if (have < MPEG_STREAM_START_BYTES && win_base <= first)
+        append_some(d, win, static_cast<int>(MPEG_STREAM_START_BYTES - have));
+    const int at = static_cast<int>(first - win_base);
+    const int n = win_base <= first ? static_cast<int>(win.size()) - at : 0;
+    const uint8_t *buf = win.data() + (n > 0 ? at : 0);
 
     mpeg_stream_start st;
     mpeg_analyse_stream_start(buf, n, c->data_bytes, &st);
+    c->free_format = !st.valid && is_free_format(buf, n);
+
+    // Gapless: the Xing/Info frame is passed over, and the encoder delay and padding the
+    // LAME tag records are cut with the decoder's own delay.
+    c->audio_start = first;
+    if (st.valid && st.info_frame && gapless_wanted(d)) {
+        c->audio_start = first + st.header.frame_bytes;
+        if (st.has_lame_tag && st.header.layer == 3) {
+            c->gapless_stream = c->gapless = true;
+            c->trim_begin = st.encoder_delay + kDecoderDelay;
+            if (st.info_frames > 0)
+                c->trim_end =
+                    static_cast<int64_t>(st.info_frames) * st.header.samples - st.encoder_padding + kDecoderDelay;
+        }
+    }
+
+    // Back to where the frames to play begin. An input that cannot seek back hands the
+    // bytes read here to the frame reader first.
+    const int64_t pos = d->position(d->engine);
+    if (pos != c->audio_start
+        && !(d->seek(d->engine, c->audio_start) >= 0 && d->position(d->engine) == c->audio_start)) {
+        const int64_t end = win_base + static_cast<int64_t>(win.size());
+        if (c->audio_start >= win_base && c->audio_start < end && d->position(d->engine) == end) {
+            c->pending.assign(win.begin() + (c->audio_start - win_base), win.end());
+            c->pending_end = static_cast<int>(c->pending.size());
+        } else if (c->audio_start > d->position(d->engine)) {
+            move_to(d, c->audio_start);
+        }
+    }
+
     if (!st.valid)
         return 0;
     const mpa_header &h = st.header;
@@ -350,16 +465,43 @@ int mpeg_start_stream(void *instance, sv_stream_info *s)
     return 0;
 }
 
+// Cuts a decoded frame of `samples` (at the stream's rate; `out` at the output rate) to
+// the part inside the encoded range. Returns the samples kept, from *first on.
+int trim(MpegCodec *c, int samples, int out, int *first)
+{
+    const int64_t lo = c->gap_pos, hi = lo + samples;
+    c->gap_pos = hi;
+    const int64_t b = std::max(lo, c->trim_begin);
+    const int64_t e = c->trim_end >= 0 ? std::min(hi, c->trim_end) : hi;
+    if (e <= b)
+        return 0;
+    const int ratio = samples / out; // 1, 2 or 4 with downsampling
+    *first = static_cast<int>((b - lo) / ratio);
+    return static_cast<int>((e - lo) / ratio) - *first;
+}
+
+const char *no_audio_reason(const MpegCodec *c)
+{
+    const sv_decoder *d = c->decoder;
+    if (c->free_format)
+        return "free-format MPEG audio is not supported";
+    if (c->start_offset > 0 && c->data_bytes == 0 && d->size(d->engine) > 0)
+        return "only an ID3v2 tag, no audio frames";
+    if (d->position(d->engine) == 0 && c->pending_end == 0)
+        return "the input is empty";
+    return "no MPEG audio frame found";
+}
+
 int mpeg_decode(void *instance, sv_output_block *block, sv_stream_info *s)
 {
     auto *c = static_cast<MpegCodec *>(instance);
     if (!block || !block->samples || !s)
         return SV_ERR_INTERNAL;
     sv_decoder *d = c->decoder;
-    // After a seek or stop into the ID3v2 tag, go on from the first frame instead of
-    // searching the tag's bytes for a frame header.
-    if (c->pending_at == c->pending_end && c->start_offset > 0 && d->position(d->engine) < c->start_offset) {
-        int r = move_to(d, c->start_offset);
+    // After a seek or stop into the ID3v2 tag or the Info frame, go on from the first
+    // audio frame instead of searching those bytes for a frame header.
+    if (c->pending_at == c->pending_end && c->audio_start > 0 && d->position(d->engine) < c->audio_start) {
+        int r = move_to(d, c->audio_start);
         if (r < 0)
             return r;
     }
@@ -367,8 +509,17 @@ int mpeg_decode(void *instance, sv_output_block *block, sv_stream_info *s)
     int16_t *pcm = direct ? static_cast<int16_t *>(block->samples) : c->scratch;
     mpa_frame_info fi;
     int n = mpa_decode_frame(c->mpa, read_input, c, pcm, &fi);
-    if (n < 0)
+    if (n < 0) {
+        if (n == SV_ERR_END_OF_STREAM && c->frames_decoded == 0)
+            s->no_audio_reason = no_audio_reason(c);
         return n;
+    }
+    ++c->frames_decoded;
+    int first = 0;
+    if (c->gapless && n > 0)
+        n = trim(c, fi.header.samples, n, &first);
+    if (first > 0)
+        std::memmove(pcm, pcm + first * fi.out_channels, static_cast<size_t>(n) * fi.out_channels * 2);
     int values = n * fi.out_channels;
     if (!direct) {
         int room = block->capacity / 2;
@@ -422,6 +573,10 @@ int mpeg_seek_done(void *instance, int64_t offset)
     c->total_samples = 0;
     c->frame_bytes = 0;
     c->seek_offset = offset;
+    // From the start the encoded range applies again; from anywhere else the sample
+    // count is unknown, so nothing is cut.
+    c->gap_pos = 0;
+    c->gapless = c->gapless_stream && offset <= c->audio_start;
     return 0;
 }
 

@@ -34,10 +34,27 @@ void read_xing(const uint8_t *buf, int n, int at, mpeg_stream_start *out)
     }
     if (flags & 2)
         p += 4; // byte count: the input's own size is used instead
-    if ((flags & 4) && p + 100 <= n) {
+    if (flags & 4) {
+        if (p + 100 > n)
+            return;
         std::memcpy(out->seek_table, buf + p, 100);
         out->has_seek_table = 1;
+        p += 100;
     }
+    if (flags & 8)
+        p += 4; // quality
+    // The LAME tag: a 9-byte encoder name ("LAME3.100", "Lavc..." and "Lavf..." write it
+    // too), then 12 bytes of levels and flags, then delay and padding in 12 bits each.
+    if (p + 24 > n)
+        return;
+    const uint8_t *e = buf + p;
+    if (std::memcmp(e, "LAME", 4) != 0 && std::memcmp(e, "L3.9", 4) != 0 && std::memcmp(e, "Lavc", 4) != 0
+        && std::memcmp(e, "Lavf", 4) != 0)
+        return;
+    const uint8_t *dp = e + 21;
+    out->has_lame_tag = 1;
+    out->encoder_delay = (dp[0] << 4) | (dp[1] >> 4);
+    out->encoder_padding = ((dp[1] & 0x0F) << 8) | dp[2];
 }
 
 } // namespace
@@ -46,6 +63,8 @@ extern "C" int64_t mpeg_id3v2_size(const uint8_t *buf, int n)
 {
     if (n < 10 || std::memcmp(buf, "ID3", 3) != 0)
         return 0;
+    if ((buf[6] | buf[7] | buf[8] | buf[9]) & 0x80)
+        return -1;
     int64_t size = (static_cast<int64_t>(buf[6] & 0x7F) << 21) | ((buf[7] & 0x7F) << 14) | ((buf[8] & 0x7F) << 7)
                    | (buf[9] & 0x7F);
     size += 10;
@@ -53,6 +72,21 @@ extern "C" int64_t mpeg_id3v2_size(const uint8_t *buf, int n)
     if (buf[3] == 4 && (buf[5] & 0x10))
         size += 10;
     return size;
+}
+
+extern "C" int mpeg_find_frame_pair(const uint8_t *buf, int n, int from)
+{
+    for (int i = from < 0 ? 0 : from; i + 4 <= n; i++) {
+        if (buf[i] != 0xFF || buf[i + 1] < 0xE0)
+            continue;
+        mpa_header h;
+        if (mpa_parse_header(be32(buf + i), &h) != 0)
+            continue;
+        const int next = i + h.frame_bytes;
+        if (next + 4 <= n && buf[next] == 0xFF && mpa_parse_header(be32(buf + next), nullptr) == 0)
+            return i;
+    }
+    return -1;
 }
 
 extern "C" void mpeg_analyse_stream_start(const uint8_t *buf, int n, int64_t data_bytes, mpeg_stream_start *out)
@@ -77,6 +111,17 @@ extern "C" void mpeg_analyse_stream_start(const uint8_t *buf, int n, int64_t dat
     }
     if (tag_at(buf, n, at, "Xing") || tag_at(buf, n, at, "Lame")) {
         read_xing(buf, n, at, out);
+        out->info_frame = 1;
+        out->info_frames = out->frames;
+    } else if (tag_at(buf, n, at, "Info")) {
+        mpeg_stream_start info;
+        std::memset(&info, 0, sizeof info);
+        read_xing(buf, n, at, &info);
+        out->info_frame = 1;
+        out->info_frames = info.frames;
+        out->has_lame_tag = info.has_lame_tag;
+        out->encoder_delay = info.encoder_delay;
+        out->encoder_padding = info.encoder_padding;
     } else if (tag_at(buf, n, at, "VBRI") || tag_at(buf, n, 36, "VBRI")) {
         // The Fraunhofer VBRI header always sits 32 bytes after the frame header.
         int v = tag_at(buf, n, at, "VBRI") ? at : 36;

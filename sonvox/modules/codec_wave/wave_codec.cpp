@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -29,10 +30,12 @@ struct WaveCodec
     uint32_t byte_rate = 0;
     uint16_t block_align = 0;
     uint16_t bits_per_sample = 0;
-    uint32_t data_size = 0;  // as written in the header
-    int64_t data_offset = 0; // offset of the first sample byte
-    int64_t data_end = -1;   // offset after the last sample byte; -1 = up to the end of input
-    int setting = 0;         // the one stored setting (which 1)
+    uint32_t data_size = 0;                       // as written in the header
+    int64_t data_offset = 0;                      // offset of the first sample byte
+    int64_t data_end = -1;                        // offset after the last sample byte; -1 = up to the end of input
+    int setting = 0;                              // the one stored setting (which 1)
+    bool is_float = false;                        // 32-bit IEEE float samples
+    unsigned char wide[WAVE_MAX_BLOCK_BYTES * 2]; // 24- and 32-bit samples before conversion
 };
 
 uint16_t le16(const unsigned char *p)
@@ -136,6 +139,15 @@ int parse_header(WaveCodec *c)
             c->bits_per_sample = le16(f + 14);
             have_format = true;
             offset += 16;
+            // WAVE_FORMAT_EXTENSIBLE names the sample format in the first two bytes of
+            // its sub-format GUID, 8 bytes into the extension.
+            if (c->format_tag == 0xFFFE && size >= 40) {
+                unsigned char ext[10];
+                if (read_fully(d, ext, 10, kTimeoutRetries) != 10)
+                    return SV_ERR_UNSUPPORTED_FORMAT;
+                c->format_tag = le16(ext + 8) == 3 ? 3 : 0xFFFE;
+                offset += 10;
+            }
             // A longer format chunk (cbSize, WAVE_FORMAT_EXTENSIBLE) is skipped to its end.
             if (next > WAVE_MAX_DATA_OFFSET)
                 return SV_ERR_UNSUPPORTED_FORMAT;
@@ -157,10 +169,13 @@ int parse_header(WaveCodec *c)
         }
     }
 
-    // Only integer PCM of 8 or 16 bits is played; anything else would come out as noise.
-    bool pcm = c->format_tag == 1 || c->format_tag == 0xFFFE;
-    if (!pcm || (c->bits_per_sample != 8 && c->bits_per_sample != 16) || c->channels == 0 || c->channels > 8
-        || c->sample_rate == 0 || c->sample_rate > kMaxSampleRate)
+    // Integer PCM of 8, 16, 24 or 32 bits and 32-bit float are played, the wider ones
+    // converted to 16 bits; anything else (compressed formats) would come out as noise.
+    const bool integer = c->format_tag == 1 || c->format_tag == 0xFFFE;
+    const int bits = c->bits_per_sample;
+    c->is_float = c->format_tag == 3 && bits == 32;
+    const bool known = c->is_float || (integer && (bits == 8 || bits == 16 || bits == 24 || bits == 32));
+    if (!known || c->channels == 0 || c->channels > 8 || c->sample_rate == 0 || c->sample_rate > kMaxSampleRate)
         return SV_ERR_UNSUPPORTED_FORMAT;
     int frame = c->channels * (c->bits_per_sample / 8);
     if (c->block_align != frame)
@@ -325,7 +340,19 @@ int wave_decode(void *instance, sv_output_block *block, sv_stream_info *)
     if (bytes <= 0)
         return SV_ERR_END_OF_STREAM;
 
+    const int width = c->bits_per_sample / 8;
     auto *out = static_cast<unsigned char *>(block->samples);
+    if (width > 2) {
+        // Wide samples are read into the codec's own buffer: bytes counted above are of
+        // 16-bit output, so the input takes width / 2 times as many.
+        bytes = bytes / 2 * width;
+        if (end >= 0 && end - pos < bytes)
+            bytes = static_cast<int>(end - pos);
+        bytes -= bytes % frame;
+        if (bytes <= 0)
+            return SV_ERR_END_OF_STREAM;
+        out = c->wide;
+    }
     int got = d->read(d->engine, out, bytes);
     if (got < 0)
         return got;
@@ -338,15 +365,30 @@ int wave_decode(void *instance, sv_output_block *block, sv_stream_info *)
     if (got == 0)
         return SV_ERR_END_OF_STREAM;
 
-    int samples = got / (eight_bit ? 1 : 2);
+    int samples = got / width;
     auto *pcm = static_cast<int16_t *>(block->samples);
     if (eight_bit) {
         // Widen in place from the end so that no byte is overwritten before it is read.
         for (int i = samples - 1; i >= 0; --i)
             pcm[i] = static_cast<int16_t>((out[i] - 128) * 256);
-    } else {
+    } else if (width == 2) {
         for (int i = 0; i < samples; ++i)
             pcm[i] = static_cast<int16_t>(le16(out + 2 * i));
+    } else if (c->is_float) {
+        for (int i = 0; i < samples; ++i) {
+            uint32_t bits = le32(out + 4 * i);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            float v = f * 32768.0f;
+            // NaN and values past full scale are clipped.
+            pcm[i] = !(v > -32768.0f) ? static_cast<int16_t>(-32768)
+                     : v >= 32767.0f  ? static_cast<int16_t>(32767)
+                                      : static_cast<int16_t>(std::lrint(v));
+        }
+    } else {
+        // The top 16 bits of each 24- or 32-bit sample.
+        for (int i = 0; i < samples; ++i)
+            pcm[i] = static_cast<int16_t>(le16(out + width * i + width - 2));
     }
     block->bytes_per_sample = 2;
     block->channels = c->channels;

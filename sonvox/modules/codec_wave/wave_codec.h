@@ -1,5 +1,6 @@
 /*
- * "WAVE Audio Codec": plays 8-bit and 16-bit PCM RIFF/WAVE streams.
+ * "WAVE Audio Codec": plays RIFF/WAVE streams of 8-, 16-, 24- and 32-bit integer PCM
+ * and 32-bit float PCM, all converted to 16 bits.
  *
  * Input changed parses the RIFF header (the "data" chunk must begin within the first
  * 8191 bytes, else -510); start stream reports the format; each decode call hands out

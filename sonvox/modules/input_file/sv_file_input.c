@@ -112,6 +112,10 @@ typedef struct file_input
     sv_decoder *decoder;
     FILE *file; /* NULL while closed; stdin for "-" */
     int is_stdin;
+    /* The last bytes of the stream, fewer than a read asked for: that read answered 0
+     * (the end), and later, smaller reads get them, as a seekable file would give them. */
+    unsigned char *tail;
+    size_t tail_at, tail_end;
 } file_input;
 
 static int source_id(const file_input *in)
@@ -195,6 +199,9 @@ static int file_close(void *instance)
         fclose(in->file);
     in->file = NULL;
     in->is_stdin = 0;
+    free(in->tail);
+    in->tail = NULL;
+    in->tail_at = in->tail_end = 0;
     return 0;
 }
 
@@ -351,7 +358,16 @@ static int file_read(void *instance, void *buffer, int size)
         return SV_ERR_INTERNAL;
     if (size == 0)
         return 0;
-    size_t got = fread(buffer, 1, (size_t)size, in->file);
+    unsigned char *out = buffer;
+    size_t have = in->tail_end - in->tail_at;
+    if (have > 0) {
+        if (have < (size_t)size)
+            return 0;
+        memcpy(out, in->tail + in->tail_at, (size_t)size);
+        in->tail_at += (size_t)size;
+        return size;
+    }
+    size_t got = fread(out, 1, (size_t)size, in->file);
     if (got == (size_t)size)
         return size;
     if (ferror(in->file)) {
@@ -359,8 +375,18 @@ static int file_read(void *instance, void *buffer, int size)
         return SV_ERR_READ_FAILED;
     }
     /* Fewer bytes than asked for remain: the end of the stream (also for a file that
-     * shrank while it was read, or standard input that closed). */
+     * shrank while it was read, or standard input that closed). They are kept for a
+     * smaller read, so that a pipe gives every byte a file gives. */
     clearerr(in->file);
+    if (got > 0) {
+        unsigned char *keep = realloc(in->tail, got);
+        if (keep) {
+            memcpy(keep, out, got);
+            in->tail = keep;
+            in->tail_at = 0;
+            in->tail_end = got;
+        }
+    }
     return 0;
 }
 
@@ -371,6 +397,7 @@ static int file_seek(void *instance, int64_t offset)
         return SV_ERR_INVALID_PARAMETERS;
     if (in->is_stdin)
         return SV_ERR_READ_FAILED; /* standard input cannot seek */
+    in->tail_at = in->tail_end = 0;
     return fseeko(in->file, (off_t)offset, SEEK_SET) == 0 ? 0 : SV_ERR_READ_FAILED;
 }
 

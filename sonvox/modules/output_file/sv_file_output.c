@@ -341,6 +341,17 @@ static int file_write(void *instance, const void *buffer, int bytes, int bytes_p
             return write_failure(out, err);
         }
         out->header_written = 1;
+    } else if ((channels > 0 && channels != out->channels) || (frequency > 0 && frequency != out->frequency)) {
+        /* A file holds one format: samples of another rate would play at the wrong
+         * speed, so the change ends the writing with a reason. */
+        if (!out->write_failed) {
+            char detail[128];
+            snprintf(detail, sizeof detail, "the file holds %d Hz, %d channel(s); the stream changed to %d Hz, %d",
+                     out->frequency, out->channels, frequency, channels);
+            out->write_failed = 1;
+            report_error(out, SV_ERR_UNSUPPORTED_FORMAT, "stream format changed", detail);
+        }
+        return SV_ERR_UNSUPPORTED_FORMAT;
     }
     size_t done = write_samples(out, buffer, (size_t)bytes);
     /* Count what reached the file, so the final header describes exactly that: on a

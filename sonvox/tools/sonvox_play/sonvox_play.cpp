@@ -1,13 +1,14 @@
 // sonvox-play: plays files and streams through the Sonvox engine, or converts them
 // to raw or WAV files.
 //
-//   sonvox-play [-o OUTPUT] [-q] FILE|URL...
+//   sonvox-play [-o OUTPUT] [-q] [--no-gapless] FILE|URL...
 //   sonvox-play --version
 //
 // Each input is opened, its format, duration and tag properties are printed, and it is
 // played to OUTPUT (default: the sound card). Information and progress go to standard
 // error so that "-o wav:-" can write the samples to standard output. The exit status is
 // 0 when every input played, 1 when one could not be played, 2 for a usage error.
+#include <getopt.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -30,7 +31,7 @@ void on_signal(int)
 
 void usage(FILE *to)
 {
-    std::fprintf(to, "Usage: sonvox-play [-o OUTPUT] [-q] FILE|URL...\n"
+    std::fprintf(to, "Usage: sonvox-play [-o OUTPUT] [-q] [--no-gapless] FILE|URL...\n"
                      "Plays each input through the Sonvox engine.\n"
                      "\n"
                      "  -o OUTPUT  where the sound goes (default: the sound card)\n"
@@ -41,6 +42,9 @@ void usage(FILE *to)
                      "             aiff:PATH     an AIFF file\n"
                      "             sun:PATH      a Sun .au file\n"
                      "  -q         print nothing but errors\n"
+                     "  --no-gapless  play an MP3's Info frame, encoder delay and padding too\n"
+                     "             (by default they are cut, so the file plays exactly the\n"
+                     "             samples that were encoded)\n"
                      "  -h         show this help\n"
                      "  --version  print the version and exit\n"
                      "\n"
@@ -85,7 +89,7 @@ public:
             sv_engine_free(engine_);
     }
 
-    int start()
+    int start(bool gapless)
     {
         int err = sv_engine_start(&engine_, sv_builtin_start_list());
         if (err < 0)
@@ -96,6 +100,8 @@ public:
                 break;
         // Module debug reports carry the reasons behind open failures.
         sv_send_int(engine_, SV_CMD_SET_DEBUG_LEVEL, 1);
+        if (!gapless)
+            sv_send_name_int(engine_, SV_CMD_SET_ENV_INT, "mpeg/gapless", 0);
         sv_send_int(engine_, SV_CMD_SET_PLAYER_MODE, 0);
         return command_result(SV_CMD_SET_PLAYER_MODE);
     }
@@ -315,11 +321,14 @@ int main(int argc, char **argv)
     }
     std::string output;
     bool quiet = false;
+    bool gapless = true;
+    static const option longopts[] = {{"no-gapless", no_argument, nullptr, 'G'}, {nullptr, 0, nullptr, 0}};
     int opt;
-    while ((opt = getopt(argc, argv, "o:qh")) != -1) {
+    while ((opt = getopt_long(argc, argv, "o:qh", longopts, nullptr)) != -1) {
         switch (opt) {
         case 'o': output = optarg; break;
         case 'q': quiet = true; break;
+        case 'G': gapless = false; break;
         case 'h': usage(stdout); return 0;
         default: usage(stderr); return 2;
         }
@@ -337,7 +346,7 @@ int main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
 
     Player player(quiet);
-    int err = player.start();
+    int err = player.start(gapless);
     if (err < 0) {
         print_error("cannot start the engine", err, "");
         return 1;

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -493,4 +494,41 @@ TEST_F(FilePcmTest, FileInfoMeasuresSilentlyBesideAPlayingInstance)
     EXPECT_EQ(hz, 8000);
     EXPECT_EQ(secs, 30);
     EXPECT_TRUE(eventually([&] { return testmedia::fileSize(out) > 0; })) << "the playing track was not heard";
+}
+
+TEST_F(PlayerApiTest, ARefusedSoundDeviceFailsThePlayAndNamesTheDevice)
+{
+    const std::string wav = dir.file("tone.wav");
+    testmedia::writeWav(wav, 16000, 1, testmedia::tone(16000, 1000.0, 1.0));
+    setenv("SONVOX_ALSA_DEVICE", "sonvox_test_no_such_pcm", 1);
+    ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
+    EXPECT_EQ(svPlayMp3(wav.c_str()), 0);
+    char text[256];
+    EXPECT_EQ(svGetMp3Error(text, sizeof text), SONVOX_ERR_NO_SUCH_DEVICE);
+    EXPECT_NE(std::string(text).find("no such device: cannot open sound device"), std::string::npos) << text;
+
+    // With a device that opens, the same file plays and nothing is reported.
+    setenv("SONVOX_ALSA_DEVICE", "null", 1);
+    ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
+    EXPECT_EQ(svPlayMp3(wav.c_str()), 1);
+    EXPECT_EQ(svGetMp3Error(text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+}
+
+TEST_F(PlayerApiTest, AFileWithoutAudioReportsZeroAndSaysWhy)
+{
+    const std::string empty = dir.file("empty.mp3");
+    {
+        std::ofstream touch(empty);
+    }
+    ASSERT_EQ(svInitMp3(nullptr, nullptr, 224, 68, 32), 1);
+    EXPECT_EQ(svPlayMp3(empty.c_str()), 1); // opened; nothing decoded yet
+    int hz = -1, secs = -1;
+    svGetMp3Info(empty.c_str(), &hz, &secs);
+    EXPECT_EQ(hz, 0);
+    EXPECT_EQ(secs, 0);
+    char text[256] = {};
+    EXPECT_TRUE(eventually([&] { return svGetMp3Error(text, sizeof text) == SONVOX_ERR_UNSUPPORTED_FORMAT; }));
+    EXPECT_NE(std::string(text).find("no audio decoded (" + empty + ": the input is empty)"), std::string::npos)
+        << text;
 }

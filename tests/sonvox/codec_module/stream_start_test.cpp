@@ -35,7 +35,8 @@ TEST(StreamStart, Id3v2TagSize)
     } cases[] = {
         {"4096-byte body", id3v2_tag(4096), 4106},
         {"largest syncsafe size", Bytes{'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}, 0x0FFFFFFF + 10},
-        {"high bits of the size bytes are ignored", Bytes{'I', 'D', '3', 3, 0, 0, 0x80, 0x80, 0xA0, 0x80}, 4106},
+        {"size bytes that are not syncsafe mark a damaged tag", Bytes{'I', 'D', '3', 3, 0, 0, 0x80, 0x80, 0xA0, 0x80},
+         -1},
         {"version 4 with footer", v4_footer, 120},
         {"footer flag of version 3", v3_footer_flag, 110},
         {"no tag", not_tag, 0},
@@ -127,6 +128,41 @@ Bytes vbri_frame(uint32_t word, int at, uint32_t frame_count)
     for (int i = 0; i < 4; ++i)
         f[static_cast<size_t>(at + 14 + i)] = static_cast<uint8_t>(frame_count >> (24 - 8 * i));
     return f;
+}
+
+// lame's "Info" frame of a constant-bitrate file: no audio, the LAME tag's delay and
+// padding for gapless playback, and the duration still from the data size.
+TEST(StreamStart, InfoFrameGivesTheLameTagButNotTheDuration)
+{
+    const Bytes b = read_fixture("cbr128_stereo.mp3");
+    ASSERT_GE(b.size(), size_t{MPEG_STREAM_START_BYTES});
+    mpeg_stream_start st;
+    mpeg_analyse_stream_start(b.data(), MPEG_STREAM_START_BYTES, 1000000, &st);
+    ASSERT_TRUE(st.valid);
+    EXPECT_EQ(st.vbr, MPEG_VBR_NONE);
+    EXPECT_EQ(st.length_from_header, 0);
+    EXPECT_EQ(st.duration_ms, 62500);
+    EXPECT_EQ(st.info_frame, 1);
+    EXPECT_EQ(st.info_frames, 24u);
+    EXPECT_EQ(st.has_lame_tag, 1);
+    EXPECT_EQ(st.encoder_delay, 576);
+    EXPECT_EQ(st.encoder_padding, 612);
+
+    // Cut before the LAME tag's delay bytes: no tag, nothing invented.
+    mpeg_analyse_stream_start(b.data(), 179, 1000000, &st);
+    EXPECT_EQ(st.info_frame, 1);
+    EXPECT_EQ(st.has_lame_tag, 0);
+}
+
+TEST(StreamStart, FramePairSearchSkipsLoneSyncs)
+{
+    Bytes b = {'I', 'D', '3', 0xFF, 0xFB, 0x90, 0x00}; // a sync inside the tag, no frame after it
+    const size_t first = b.size();
+    append(b, frames(kStereo128, 2));
+    EXPECT_EQ(mpeg_find_frame_pair(b.data(), static_cast<int>(b.size()), 0), static_cast<int>(first));
+    // One frame alone is not a pair.
+    const Bytes one = frames(kStereo128, 1);
+    EXPECT_EQ(mpeg_find_frame_pair(one.data(), static_cast<int>(one.size()), 0), -1);
 }
 
 TEST(StreamStart, VbriHeaderGivesTheFrameCount)
