@@ -53,6 +53,12 @@ public:
         if (list.isEmpty() || itemIndex < 0)
             return;
         current = list.at(itemIndex);
+        if (noSoundDevice) {
+            if (outcome())
+                outcome()->outputFailed();
+            current.clear();
+            return;
+        }
         if (refuse.contains(current)) {
             if (outcome())
                 outcome()->itemFailed(current, QStringLiteral("文件无法播放：") + current);
@@ -89,8 +95,9 @@ public:
     int itemIndex = -1;
     bool playing = false;
     bool paused = false;
-    QStringList refuse; // files the fake refuses to play (undecodable)
-    QString current;    // track being played
+    QStringList refuse;         // files the fake refuses to play (undecodable)
+    bool noSoundDevice = false; // every track fails: the sound output cannot be opened
+    QString current;            // track being played
     int playPresses = 0;
     int stopPresses = 0;
     QString streamUrl;
