@@ -7,6 +7,7 @@
 #include "db/as_run_log.h"
 #include "db/dbhouse.h"
 #include "scheduler/main_player_adapter.h"
+#include "scheduler/sleep_watch.h"
 #include "scheduler/tomorrow_check.h"
 #include "windows/as_run_log_window.h"
 
@@ -98,5 +99,6 @@ AsRunLogWindow *installAsRunLog(TForm1 &main)
     auto *evening = new EveningCheck([] { return appClock().now(); }, [] { return appSettings().strchecktime; },
                                      [scanner] { runTomorrowCheck(*scanner); }, &main);
     evening->timer().start();
+    new SleepWatch(&main);
     return window;
 }

@@ -25,7 +25,8 @@ inline const QString shutdown = QStringLiteral("关机");
 inline const QString resolution = QStringLiteral("导入时间表");
 inline const QString clockChanged = QStringLiteral("时钟变化");
 inline const QString checked = QStringLiteral("明日检查");
-inline const QString programStart = QStringLiteral("程序启动");
+inline const QString asleep = QStringLiteral("电脑休眠");
+inline const QString awake = QStringLiteral("电脑唤醒");
 } // namespace AsRunEvent
 
 // Reasons, as the user reads them.

@@ -4,7 +4,9 @@
 
 #include "dispatcher_fixture.h"
 
+#include "core/clock.h"
 #include "db/as_run_log.h"
+#include "scheduler/sleep_watch.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -185,6 +187,19 @@ TEST_F(AsRunDispatchTest, ALogThatCannotBeWrittenStopsNothing)
     EXPECT_EQ(t.state(iid), playedState());
     EXPECT_FALSE(player.playing);
     EXPECT_TRUE(tbf.isActive());
+}
+
+TEST_F(AsRunDispatchTest, SleepAndWakeFromLogindAreLogged)
+{
+    FixedClock fixed(QDateTime(day, QTime(12, 0)));
+    setAppClock(&fixed);
+    SleepWatch watch;
+    watch.prepareForSleep(true);
+    fixed.advanceSecs(600);
+    watch.prepareForSleep(false);
+    setAppClock(nullptr);
+    EXPECT_EQ(eventsOf(AsRunEvent::asleep).size(), 1);
+    EXPECT_EQ(eventsOf(AsRunEvent::awake).size(), 1);
 }
 
 } // namespace
