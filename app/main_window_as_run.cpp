@@ -65,8 +65,8 @@ AsRunLogWindow *installAsRunLog(TForm1 &main)
 
     auto *fromGrid = new QAction(QStringLiteral("播放记录"), &main);
     fromGrid->setObjectName(QStringLiteral("NAsRunLog1"));
-    main.PopupMenu1->addSeparator();
-    main.PopupMenu1->addAction(fromGrid);
+    // After the overrides, before hiding and leaving.
+    main.PopupMenu1->insertAction(main.N13, fromGrid);
     auto *fromTray = new QAction(QStringLiteral("播放记录"), &main);
     fromTray->setObjectName(QStringLiteral("NAsRunLog2"));
     main.PopupMenu2->insertAction(main.N7, fromTray);
