@@ -3,6 +3,7 @@
 // (the settings are saved on the way out).
 
 #include "app/main_window.h"
+#include "app/main_window_as_run.h"
 #include "app/main_window_editors.h"
 #include "app/main_window_song_lists.h"
 #include "core/logging.h"
@@ -15,6 +16,7 @@
 #include "core/settings.h"
 #include "db/dbhouse.h"
 #include "platform/single_instance.h"
+#include "scheduler/terminal_modes.h"
 #include "windows/about_window.h"
 #include "windows/add_folder_dialog.h"
 #include "windows/compact_player.h"
@@ -43,6 +45,15 @@ int main(int argc, char *argv[])
         return 0;
     }
     installLogMessagePattern();
+    if (argc >= 2 && (std::strcmp(argv[1], "--check") == 0 || std::strcmp(argv[1], "--log") == 0)) {
+        QCoreApplication terminal(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("chimecast"));
+        QString out, err;
+        const int rc = runTerminalMode(QCoreApplication::arguments().mid(1), out, err);
+        std::fputs(out.toUtf8().constData(), stdout);
+        std::fputs(err.toUtf8().constData(), stderr);
+        return rc;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("chimecast"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -90,6 +101,7 @@ int main(int argc, char *argv[])
     installSongLists(*Form1);
     installSettingsTabs(*Form1, Form2->TrackBar1);
     installAuxiliaryWindows(*Form1, *wiring, {Form2, Form5, Form6, Form7, Form8, Form9});
+    installAsRunLog(*Form1);
 
     QObject::connect(&instance, &SingleInstance::showRequested, Form1, &TForm1::showFromOtherInstance);
     QObject::connect(Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

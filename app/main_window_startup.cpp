@@ -48,6 +48,10 @@ void TForm1::FormShow()
             qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
         return;
     }
+    if (!dbhouse().readOnlyReason().isEmpty()) {
+        qCWarning(lcApp).noquote() << dbhouse().readOnlyReason();
+        MessageBox::notice(this, dbhouse().readOnlyReason());
+    }
 
     bindGrid(DBGrid4, dbhouse().qjrjm,
              {{QStringLiteral("jmmc"), QStringLiteral("节目名称")},

@@ -21,7 +21,9 @@ struct KeyDef
     const char *defaultValue;
 };
 
-const std::array<KeyDef, 9> keys = {{
+// The nine keys of the Windows program in their order, then the keys added since (so a
+// file written by the Windows program reads the same, and the new keys follow its nine).
+const std::array<KeyDef, 10> keys = {{
     {"strrqr", &TGlobal::strrqr, ""},
     {"strposr", &TGlobal::strposr, "85"},
     {"strposr2", &TGlobal::strposr2, "85"},
@@ -31,6 +33,7 @@ const std::array<KeyDef, 9> keys = {{
     {"strover", &TGlobal::strover, "0"},
     {"strvolue", &TGlobal::strvolue, "0"},
     {"strofftime", &TGlobal::strofftime, "20:00:00"},
+    {"strchecktime", &TGlobal::strchecktime, "18:00:00"},
 }};
 
 // "[name]" -> name, anything else -> null string.

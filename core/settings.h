@@ -1,5 +1,6 @@
 #pragma once
-// The settings object: nine text values kept in the section "Judge" of the settings file.
+// The settings object: the nine text values of the Windows program plus the check time,
+// kept in the section "Judge" of the settings file.
 // Users read and assign the fields directly; assigning does not save. Every value is text:
 // flags are "1" for on, anything else is off.
 
@@ -16,8 +17,8 @@ public:
     TGlobal &operator=(const TGlobal &) = delete;
 
     void LoadSettings();
-    // Writes the nine keys in their fixed order; other sections, keys and lines of the file
-    // are kept. The file is replaced atomically. On failure returns false, fills *error
+    // Writes the keys in their fixed order (the nine, then the added one); other sections,
+    // keys and lines of the file are kept. The file is replaced atomically. On failure returns false, fills *error
     // (naming the file) and keeps the values in memory.
     bool SaveSettings(QString *error = nullptr);
 
@@ -34,6 +35,8 @@ public:
     QString strover;    // flag: shut down when the day's last programme has finished
     QString strvolue;   // flag: the settings tab's "set volume at start" box
     QString strofftime; // shutdown time of day, "H:mm:ss"
+    // Added after the nine: the time of day of tomorrow's check, "H:mm:ss".
+    QString strchecktime;
 
 private:
     QString filePath_;

@@ -1,6 +1,8 @@
 #include "db/dbhouse.h"
 
+#include "core/logging.h"
 #include "core/program_folder.h"
+#include "db/sql_catalogue.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,6 +119,7 @@ Tdbhouse::Tdbhouse(QObject *parent)
     qgb = make("qgb");
     qgbcx = make("qgbcx");
     qsj = make("qsj");
+    qbfrz = make("qbfrz");
 }
 
 Tdbhouse::~Tdbhouse()
@@ -150,19 +153,105 @@ bool Tdbhouse::open(const QString &path, QString *error)
         return false;
     }
 
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
-        if (!db.open())
-            why = db.lastError().text();
+    if (openConnection(path, false, &why) && validate(&why)) {
+        schemaVersion_ = readSchemaVersion();
+        if (schemaVersion_ > kSchemaVersion) {
+            // Made by a newer program: read it, never change it.
+            const int found = schemaVersion_;
+            close();
+            if (openConnection(path, true, &why)) {
+                schemaVersion_ = found;
+                readOnlyReason_ =
+                    QStringLiteral("数据库由更新版本的程序建立（版本%1），本程序只能查看，不能修改！").arg(found);
+                qCWarning(lcDb).noquote() << QStringLiteral("%1 has schema version %2, newer than %3: opened read-only")
+                                                 .arg(path)
+                                                 .arg(found)
+                                                 .arg(kSchemaVersion);
+                return true;
+            }
+        } else if (schemaVersion_ == kSchemaVersion || upgrade(&why)) {
+            return true;
+        }
     }
-    if (why.isEmpty() && validate(&why))
-        return true;
     close();
     if (error)
         *error = why;
     return false;
+}
+
+bool Tdbhouse::openReadOnly(const QString &path, QString *error)
+{
+    close();
+    QString why;
+    if (!QFileInfo::exists(path))
+        why = QStringLiteral("%1: no such database").arg(path);
+    else if (openConnection(path, true, &why) && validate(&why)) {
+        schemaVersion_ = readSchemaVersion();
+        readOnlyReason_ = QStringLiteral("只读打开");
+        return true;
+    }
+    close();
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool Tdbhouse::openConnection(const QString &path, bool readOnly, QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000;QSQLITE_OPEN_READONLY")
+                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    if (db.open())
+        return true;
+    *error = db.lastError().text();
+    return false;
+}
+
+int Tdbhouse::readSchemaVersion()
+{
+    QSqlQuery q(QSqlDatabase::database(connectionName_, false));
+    if (!q.exec(Sql::selectSchemaVersion) || !q.next())
+        return 0;
+    return q.value(0).toInt();
+}
+
+bool Tdbhouse::upgrade(QString *error)
+{
+    // Version 0 (the first builds) and 1 (the delivered schema) hold the seven tables;
+    // version 2 adds the as-run log. All steps run in one transaction: a failure leaves
+    // the file as it was.
+    const int from = schemaVersion_;
+    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (!db.transaction()) {
+        *error = db.lastError().text();
+        return false;
+    }
+    bool ok = true;
+    {
+        QSqlQuery q(db);
+        for (const QString &s : {Sql::createAsRunLog, Sql::createAsRunLogIndex, Sql::setSchemaVersion2}) {
+            if (!q.exec(s)) {
+                *error =
+                    QStringLiteral("schema upgrade to version %1: %2").arg(kSchemaVersion).arg(q.lastError().text());
+                ok = false;
+                break;
+            }
+        }
+    }
+    if (ok && !db.commit()) {
+        *error = db.lastError().text();
+        ok = false;
+    }
+    if (!ok) {
+        db.rollback();
+        qCWarning(lcDb).noquote() << *error;
+        return false;
+    }
+    schemaVersion_ = kSchemaVersion;
+    qCInfo(lcDb).noquote()
+        << QStringLiteral("database upgraded from schema version %1 to %2").arg(from).arg(kSchemaVersion);
+    return true;
 }
 
 bool Tdbhouse::validate(QString *error)
@@ -248,6 +337,8 @@ bool Tdbhouse::createFromSchema(const QString &path, QString *error)
 
 void Tdbhouse::close()
 {
+    schemaVersion_ = 0;
+    readOnlyReason_.clear();
     for (TQuery *q : findChildren<TQuery *>())
         q->release();
     if (QSqlDatabase::contains(connectionName_)) {
@@ -298,6 +389,11 @@ Tdbhouse &dbhouse()
     if (!d)
         d = std::make_unique<Tdbhouse>();
     return *d;
+}
+
+Tdbhouse *dbhouseIfMade()
+{
+    return dbInstance().get();
 }
 
 void destroyDbhouse()

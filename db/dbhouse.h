@@ -19,12 +19,25 @@ public:
     // Opens the database file; creates it from the schema when it does not exist. A file
     // that exists but cannot be used (unreadable, read-only, corrupt, not a database, a
     // table or column missing) is left exactly as it is and false is returned.
+    //
+    // The schema carries a version (PRAGMA user_version). An older database is upgraded
+    // in one transaction; a newer one is opened read-only and never changed, with the
+    // reason in readOnlyReason().
     bool open(const QString &path, QString *error = nullptr);
+    // Opens an existing database read-only, without creating or upgrading it (the
+    // terminal's --check and --log, which must not touch a running instance's data).
+    bool openReadOnly(const QString &path, QString *error = nullptr);
     // Opens dat/qvrDemo.db in the program folder.
     bool openDefault(QString *error = nullptr);
     void close();
     bool isOpen() const;
     QString connectionName() const { return connectionName_; }
+
+    // The schema version this program writes; the version of the open database.
+    static constexpr int kSchemaVersion = 2;
+    int schemaVersion() const { return schemaVersion_; }
+    // Why the open database may not be changed; empty when it is writable.
+    QString readOnlyReason() const { return readOnlyReason_; }
 
     // Runs fn inside one transaction: committed when fn returns, rolled back when it throws
     // (the exception is passed on).
@@ -50,6 +63,7 @@ public:
     TQuery *qgb;       // broadcast sources (settings tab grid)
     TQuery *qgbcx;     // broadcast sources (picker grid)
     TQuery *qsj;       // the end watcher's read of the finished entry
+    TQuery *qbfrz;     // the as-run log b_bfrz: its writes and the log window's reads
 
     // Scheduler state shared program-wide (owned by the dispatcher).
     int runningCount = 0;   // programmes started by the dispatcher and not yet ended
@@ -61,11 +75,16 @@ public:
 private:
     bool createFromSchema(const QString &path, QString *error);
     bool validate(QString *error);
+    bool openConnection(const QString &path, bool readOnly, QString *error);
+    int readSchemaVersion();
+    bool upgrade(QString *error);
     void beginTransaction();
     void commitTransaction();
     void rollbackTransaction();
 
     QString connectionName_;
+    int schemaVersion_ = 0;
+    QString readOnlyReason_;
 };
 
 template <typename Fn> void Tdbhouse::inTransaction(Fn &&fn)
@@ -82,5 +101,7 @@ template <typename Fn> void Tdbhouse::inTransaction(Fn &&fn)
 
 // The program-wide data module (created on first use, not opened).
 Tdbhouse &dbhouse();
+// The program-wide data module when it has been made, else null (never makes it).
+Tdbhouse *dbhouseIfMade();
 // Destroys the program-wide data module, closing its connection.
 void destroyDbhouse();

@@ -83,3 +83,6 @@ CREATE TABLE x_sjbsz (
 INSERT INTO x_sjbsz(xq1, xq2, xq3, xq4, xq5, xq6, xq7)
   VALUES('无', '无', '无', '无', '无', '无', '无')
 ;
+;
+-- The delivered schema is version 1; the data module upgrades it at start.
+PRAGMA user_version = 1

@@ -89,4 +89,25 @@ inline const QString updateWeekly =
 inline const QString insertWeekly = QStringLiteral(
     "insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values(:xq1,:xq2,:xq3,:xq4,:xq5,:xq6,:xq7)"); // qin
 
+// ---- b_bfrz, the as-run log (schema version 2): one row per event of a programme.
+// Date 'YYYY-MM-DD', time 'HH:MM:SS'; yy holds the reason of a problem, empty otherwise.
+inline const QString createAsRunLog =
+    QStringLiteral("create table b_bfrz(iid integer primary key autoincrement,rq text,sj text,sjmc varchar(100),"
+                   "jmmc varchar(200),kssj text,sjlx varchar(20),bfnr varchar(255),xms integer,yy varchar(255))");
+inline const QString createAsRunLogIndex = QStringLiteral("create index b_bfrz_rq on b_bfrz(rq)");
+inline const QString setSchemaVersion2 = QStringLiteral("pragma user_version = 2");
+inline const QString selectSchemaVersion = QStringLiteral("pragma user_version");
+inline const QString insertAsRunLine1 =
+    QStringLiteral("insert into b_bfrz(rq,sj,sjmc,jmmc,kssj,sjlx,bfnr,xms,yy)"); // qbfrz
+inline const QString insertAsRunLine2 = QStringLiteral(" values(:rq,:sj,:sjmc,:jmmc,:kssj,:sjlx,:bfnr,:xms,:yy)");
+inline const QString selectAsRunByDate = QStringLiteral("select * from b_bfrz where rq= :rq order by iid "); // qbfrz
+inline const QString selectAsRunProblems =
+    QStringLiteral("select * from b_bfrz where rq= :rq and yy<>'' order by iid "); // qbfrz
+inline const QString countAsRunOfEntry = QStringLiteral(
+    "select count(*) as n from b_bfrz where rq= :rq and sjmc= :sjmc and jmmc= :jmmc and kssj= :kssj "); // qbfrz
+inline const QString deleteAsRunBefore = QStringLiteral("delete from b_bfrz where rq< :rq ");           // qbfrz
+// Marks past the waiting entries that start before t0, their play state kept ("未播放").
+inline const QString markTodayBeforeWaiting =
+    QStringLiteral("update b_sjbjr set over= :over where kssj< :t0 and over= :waiting "); // qupjs
+
 } // namespace Sql

@@ -7,10 +7,19 @@
 #include <QString>
 #include <QStringList>
 
+class ProgrammeOutcome;
+
 class BroadcastPlayer
 {
 public:
     virtual ~BroadcastPlayer() = default;
+
+    // Where the player tells whether the items of the running programme sound: an item
+    // started (ProgrammeOutcome::itemPlayed), refused or undecodable (itemFailed), the
+    // sound output missing (outputFailed), the stream sounding or failing. Set by the
+    // dispatcher; null while nobody listens.
+    void reportTo(ProgrammeOutcome *outcome) { outcome_ = outcome; }
+    ProgrammeOutcome *outcome() const { return outcome_; }
 
     virtual void setLoopMode(bool on) = 0;
     virtual void setRandomMode(bool on) = 0;
@@ -38,6 +47,9 @@ public:
 
     // Caption of the play-list group box.
     virtual void setPlayListCaption(const QString &caption) = 0;
+
+private:
+    ProgrammeOutcome *outcome_ = nullptr;
 };
 
 // Lists the files under a folder whose names match one mask ("*.mp3"), recursively,

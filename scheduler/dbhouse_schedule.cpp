@@ -55,26 +55,40 @@ std::optional<TodayEntry> DbhouseScheduleStore::entryById(int iid)
     return entry;
 }
 
-void DbhouseScheduleStore::markStartedBefore(const QString &t0)
+void DbhouseScheduleStore::markWaitingBefore(const QString &t0)
 {
     TQuery *q = db_.qupjs;
     q->close();
-    q->setSql(Sql::markTodayBefore);
+    q->setSql(Sql::markTodayBeforeWaiting);
     q->setParam(QStringLiteral("over"), QStringLiteral("Y"));
-    q->setParam(QStringLiteral("bfzt"), QStringLiteral("已播放"));
     q->setParam(QStringLiteral("t0"), t0);
+    q->setParam(QStringLiteral("waiting"), QStringLiteral("N"));
     q->execSql();
 }
 
-void DbhouseScheduleStore::markFinished(int iid)
+namespace {
+
+void markEntry(Tdbhouse &db, int iid, const QString &bfzt)
 {
-    TQuery *q = db_.qupjs;
+    TQuery *q = db.qupjs;
     q->close();
     q->setSql(Sql::markTodayEntryPlayed);
     q->setParam(QStringLiteral("over"), QStringLiteral("Y"));
-    q->setParam(QStringLiteral("bfzt"), QStringLiteral("已播放"));
+    q->setParam(QStringLiteral("bfzt"), bfzt);
     q->setParam(QStringLiteral("iid"), iid);
     q->execSql();
+}
+
+} // namespace
+
+void DbhouseScheduleStore::markFinished(int iid)
+{
+    markEntry(db_, iid, QStringLiteral("已播放"));
+}
+
+void DbhouseScheduleStore::markFailed(int iid)
+{
+    markEntry(db_, iid, QStringLiteral("未能播放"));
 }
 
 void DbhouseScheduleStore::markPast(int iid)

@@ -19,8 +19,9 @@ public:
     {}
     QList<TodayEntry> entriesOf(const QString &sjmc) override;
     std::optional<TodayEntry> entryById(int iid) override;
-    void markStartedBefore(const QString &t0) override;
+    void markWaitingBefore(const QString &t0) override;
     void markFinished(int iid) override;
+    void markFailed(int iid) override;
     void markPast(int iid) override;
     int countWaiting() override;
     QStringList songListPaths(const QString &lbmc) override;

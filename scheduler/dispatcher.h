@@ -6,6 +6,7 @@
 // unless their job is done, so neither runs twice at once.
 
 #include "scheduler/broadcast_player.h"
+#include "scheduler/programme_outcome.h"
 #include "scheduler/schedule_store.h"
 #include "scheduler/today_grid.h"
 
@@ -16,8 +17,10 @@
 
 #include <functional>
 
+class AsRunLog;
 class QTimer;
 class ShutdownSequence;
+struct AsRunRecord;
 
 struct DispatcherContext
 {
@@ -31,6 +34,10 @@ struct DispatcherContext
     std::function<QDateTime()> now;
     std::function<QString()> strover; // "1": shut down after the day's last programme
     ShutdownSequence *shutdown = nullptr;
+    AsRunLog *log = nullptr; // the as-run log; the program-wide one when null
+    // A monotonic clock in milliseconds (one that a suspend or a clock change does not
+    // move), to tell a jump of the wall clock; QElapsedTimer's when empty.
+    std::function<qint64()> monotonicMs;
 };
 
 class Dispatcher : public QObject
@@ -47,17 +54,29 @@ public:
     int currentEntryId() const { return currentEntryId_; }
     QString stopTime() const { return stopTime_; }
     QString currentKind() const { return currentKind_; }
+    // What became of the running (or last) programme's items; the player reports into it.
+    ProgrammeOutcome &outcome() { return outcome_; }
+
+    // A wall clock that moved this much more or less than the monotonic clock between two
+    // ticks is logged as a clock change.
+    static constexpr qint64 kClockJumpMs = 5000;
 
 Q_SIGNALS:
     // A dispatched programme started or was ended and marked.
     void programmeStarted(int iid);
     void programmeEnded(int iid);
+    // A tick found programmes whose windows passed unplayed and logged them as missed.
+    void programmesMissed(int count);
 
 private:
     void scan(int now);
     void start(const TodayEntry &entry, int stopSeconds);
     void endHandling();
     bool halted() const;
+    void watchClock(const QDateTime &now);
+    void sweepMissedAtStart(const QDateTime &now);
+    void writeLog(const AsRunRecord &record);
+    void logEntry(const TodayEntry &entry, const QString &event, const QString &reason, int items = -1);
 
     DispatcherContext c_;
     int runningCount_ = 0;
@@ -66,4 +85,12 @@ private:
     QString currentKind_;
     int stopSeconds_ = 0;
     QDate startDate_;
+    TodayEntry current_;    // the running programme, for the log
+    int currentItems_ = -1; // files in its play list; -1 for a stream
+    bool failureLogged_ = false;
+    ProgrammeOutcome outcome_;
+    QDateTime lastWall_; // wall and monotonic time of the previous tick
+    qint64 lastMono_ = 0;
+    bool sweptAtStart_ = false;
+    int missedThisTick_ = 0;
 };

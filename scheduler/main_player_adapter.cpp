@@ -5,6 +5,7 @@
 #include "player/folder_scan.h"
 #include "player/main_player.h"
 #include "player/main_player_panel.h"
+#include "scheduler/programme_outcome.h"
 #include "scheduler/stream_player.h"
 
 #include <QGroupBox>
@@ -31,6 +32,16 @@ MainPlayerBroadcastAdapter::MainPlayerBroadcastAdapter(MainPlayerPanel &panel, S
     if (QLayout *groupLayout = panel.GroupBox1->layout())
         groupLayout->addWidget(Panel8);
     Panel8->hide();
+
+    // The stream tells the running programme whether it sounds.
+    QObject::connect(&stream_, &StreamPlayer::sounding, Panel8, [this] {
+        if (ProgrammeOutcome *o = outcome())
+            o->streamPlayed();
+    });
+    QObject::connect(&stream_, &StreamPlayer::stopped, Panel8, [this](const QString &reason) {
+        if (ProgrammeOutcome *o = outcome(); o && !stream_.sounded())
+            o->streamFailed(reason);
+    });
 }
 
 void MainPlayerBroadcastAdapter::setLoopMode(bool on)
@@ -70,7 +81,17 @@ void MainPlayerBroadcastAdapter::selectFirstItem()
 
 void MainPlayerBroadcastAdapter::pressPlay()
 {
-    panel_.player().BitBtn2Click();
+    MainPlayer &player = panel_.player();
+    player.BitBtn2Click();
+    // Whether the first item sounds, as the player tells it today: a started track is
+    // playing, a refused one leaves the player stopped.
+    ProgrammeOutcome *o = outcome();
+    if (!o)
+        return;
+    if (player.playing())
+        o->itemPlayed(player.currentPath());
+    else if (player.playList().count() > 0)
+        o->itemFailed(player.currentPath(), QStringLiteral("文件无法播放：%1").arg(player.currentPath()));
 }
 
 void MainPlayerBroadcastAdapter::pressStop()
@@ -81,9 +102,12 @@ void MainPlayerBroadcastAdapter::pressStop()
 void MainPlayerBroadcastAdapter::playUrl(const QString &url)
 {
     w1->setText(url);
-    if (!stream_.play(url))
+    if (!stream_.play(url)) {
         qCWarning(lcScheduler).noquote()
             << QStringLiteral("network programme not started: %1").arg(stream_.lastError());
+        if (ProgrammeOutcome *o = outcome())
+            o->streamFailed(stream_.lastError());
+    }
 }
 
 void MainPlayerBroadcastAdapter::stopUrl()

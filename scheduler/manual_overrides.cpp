@@ -1,5 +1,8 @@
 #include "scheduler/manual_overrides.h"
 
+#include "core/clock.h"
+#include "db/as_run_log.h"
+
 #include "core/logging.h"
 
 #include "scheduler/play_list_filling.h"
@@ -67,8 +70,9 @@ void ManualOverrides::N3Click()
     }
     if (!entry)
         return; // the table was rebuilt meanwhile; nothing to play
+    int items = -1;
     try {
-        fillPlayList(*entry, *c_.player, *c_.store, *c_.scanner);
+        items = fillPlayList(*entry, *c_.player, *c_.store, *c_.scanner);
     } catch (const std::exception &e) {
         qCWarning(lcScheduler).noquote()
             << QStringLiteral("filling the play list: %1").arg(QString::fromUtf8(e.what()));
@@ -78,10 +82,38 @@ void ManualOverrides::N3Click()
     if (entry->wjbz != QStringLiteral("4"))
         c_.player->pressPlay();
     c_.player->setPlayListCaption(QStringLiteral("播放列表 正在播放：") + highlighted->jmmc);
+    AsRunRecord r;
+    r.at = appClock().now();
+    r.sjmc = entry->sjmc;
+    r.jmmc = entry->jmmc;
+    r.kssj = entry->kssj;
+    r.event = AsRunEvent::manualStart;
+    r.content = entry->wjpath;
+    r.items = items;
+    if (items == 0) {
+        try {
+            r.reason = emptyProgrammeReason(*entry, *c_.store);
+        } catch (const std::exception &e) {
+            r.reason = QString::fromUtf8(e.what());
+        }
+    }
+    asRunLog().write(r);
+    manualEntry_ = *entry;
 }
 
 void ManualOverrides::N21Click()
 {
+    AsRunRecord r;
+    r.at = appClock().now();
+    if (manualEntry_) {
+        r.sjmc = manualEntry_->sjmc;
+        r.jmmc = manualEntry_->jmmc;
+        r.kssj = manualEntry_->kssj;
+        r.content = manualEntry_->wjpath;
+    }
+    r.event = AsRunEvent::manualStop;
+    asRunLog().write(r);
+    manualEntry_.reset();
     stopAllPlayback();
     setOverridesEnabled(true);
     emptyPlayList();

@@ -16,6 +16,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QTableView;
@@ -69,4 +70,5 @@ private:
 
     ManualOverridesContext c_;
     bool automaticPlayStopped_ = false;
+    std::optional<TodayEntry> manualEntry_; // the programme started by hand, for the log
 };

@@ -1,5 +1,8 @@
 #include "scheduler/play_list_filling.h"
 
+#include "db/as_run_log.h"
+
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -29,8 +32,29 @@ QStringList programmeFiles(const TodayEntry &entry, ScheduleStore &store, Folder
     return files;
 }
 
-void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner)
+QString emptyProgrammeReason(const TodayEntry &entry, ScheduleStore &store)
 {
+    const QString &kind = entry.wjbz;
+    if (kind == QStringLiteral("1"))
+        return AsRunReason::fileMissing(entry.wjpath);
+    if (kind == QStringLiteral("2")) {
+        const QStringList songs = store.songListPaths(entry.wjpath);
+        if (songs.isEmpty())
+            return QStringLiteral("歌曲列表不存在或是空的：%1").arg(entry.wjpath);
+        return AsRunReason::listEmpty + QStringLiteral("（") + AsRunReason::fileMissing(songs.first())
+               + QStringLiteral("）");
+    }
+    if (kind == QStringLiteral("3")) {
+        if (entry.wjpath.isEmpty() || !QDir(entry.wjpath).exists())
+            return QStringLiteral("文件夹不存在：%1").arg(entry.wjpath);
+        return AsRunReason::folderEmpty;
+    }
+    return QStringLiteral("节目类型“%1”无法播放").arg(kind);
+}
+
+int fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner)
+{
+    int items = -1;
     player.clearPlayList();
     const QString &kind = entry.wjbz;
     if (kind == QStringLiteral("4")) {
@@ -42,6 +66,8 @@ void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStor
         const QStringList files = programmeFiles(entry, store, scanner);
         if (!files.isEmpty())
             player.appendToPlayList(files);
+        items = static_cast<int>(files.size());
     }
     player.selectFirstItem();
+    return items;
 }

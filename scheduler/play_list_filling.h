@@ -11,6 +11,12 @@
 // an unknown kind.
 QStringList programmeFiles(const TodayEntry &entry, ScheduleStore &store, FolderScanner &scanner);
 
+// Why a programme of kind "1" to "3" has nothing to play, in the words of the as-run log
+// (file missing, folder empty or missing, song list empty); for another kind, that it
+// cannot be played.
+QString emptyProgrammeReason(const TodayEntry &entry, ScheduleStore &store);
+
 // Empties the play list and fills it with the programme's files (written to the list file
-// once, after the last), or starts its network address on the stream player.
-void fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner);
+// once, after the last), or starts its network address on the stream player. Returns the
+// number of files listed; -1 for a network address.
+int fillPlayList(const TodayEntry &entry, BroadcastPlayer &player, ScheduleStore &store, FolderScanner &scanner);

@@ -35,10 +35,13 @@ public:
     virtual QList<TodayEntry> entriesOf(const QString &sjmc) = 0;
     // One entry by key; nullopt when the table no longer holds it.
     virtual std::optional<TodayEntry> entryById(int iid) = 0;
-    // Marks finished ("Y", "已播放") every entry starting before `t0` ("HH:MM:SS").
-    virtual void markStartedBefore(const QString &t0) = 0;
+    // Marks done ("Y") every entry still waiting that starts before `t0` ("HH:MM:SS");
+    // their play state stays "未播放", and entries already done keep theirs.
+    virtual void markWaitingBefore(const QString &t0) = 0;
     // Marks one entry finished ("Y", "已播放").
     virtual void markFinished(int iid) = 0;
+    // Marks one entry done without a sound ("Y", "未能播放"): nothing of it could be played.
+    virtual void markFailed(int iid) = 0;
     // Marks one entry past ("Y"), its play state unchanged.
     virtual void markPast(int iid) = 0;
     // Entries still waiting ("N").

@@ -1,6 +1,8 @@
 #include "scheduler/scheduled_shutdown.h"
 
+#include "core/clock.h"
 #include "core/logging.h"
+#include "db/as_run_log.h"
 
 #include "scheduler/dispatch_rules.h"
 
@@ -22,6 +24,10 @@ void ShutdownSequence::start()
     if (started_)
         return;
     started_ = true;
+    AsRunRecord r;
+    r.at = appClock().now();
+    r.event = AsRunEvent::shutdown;
+    asRunLog().write(r);
     for (const QPointer<QTimer> &t : std::as_const(timers_))
         if (t)
             t->stop();

@@ -42,6 +42,7 @@ bool StreamPlayer::play(const QString &url)
     stop();
     url_ = url;
     lastError_.clear();
+    sounded_ = false;
     GError *err = nullptr;
     if (!gst_init_check(nullptr, nullptr, &err)) {
         lastError_ = QStringLiteral("GStreamer: %1").arg(takeError(err));
@@ -108,6 +109,10 @@ void StreamPlayer::poll()
     if (!pipeline_)
         return;
     g_object_set(pipeline_, "volume", volumeFromWord(mediaVolumeWord()), nullptr);
+    if (!sounded_ && positionMs() > 0) {
+        sounded_ = true;
+        Q_EMIT sounding();
+    }
     GstBus *bus = gst_element_get_bus(pipeline_);
     QString reason;
     while (GstMessage *msg = gst_bus_pop_filtered(bus, GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {

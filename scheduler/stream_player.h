@@ -28,12 +28,16 @@ public:
     bool isPlaying() const { return pipeline_ != nullptr; }
     QString url() const { return url_; }
     QString lastError() const { return lastError_; }
+    // Whether the stream started last has delivered sound.
+    bool sounded() const { return sounded_; }
     // Position in milliseconds; -1 when unknown.
     qint64 positionMs() const;
 
 Q_SIGNALS:
     // The stream failed or ended by itself and has been released.
     void stopped(const QString &reason);
+    // The stream delivered its first sound (its position moved past zero).
+    void sounding();
 
 private:
     void poll();
@@ -42,4 +46,5 @@ private:
     QTimer poll_;
     QString url_;
     QString lastError_;
+    bool sounded_ = false;
 };

@@ -3,6 +3,7 @@
 #include "core/logging.h"
 
 #include "core/time_helpers.h"
+#include "db/as_run_log.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
 
@@ -126,5 +127,17 @@ ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std:
     jm->setSql(Sql::selectTodayAll);
     jm->open();
     db.todayWeekday = result.weekday;
+
+    // Told in the as-run log after the table is in place; the log's own failures are
+    // only logged. Rows past the kept days go at each resolution, that is at the day change.
+    AsRunLog log(&db);
+    AsRunRecord r;
+    r.at = now;
+    r.sjmc = result.holiday ? QString() : result.timetableName;
+    r.event = AsRunEvent::resolution;
+    r.content = result.holiday ? QStringLiteral("节假日，不播放") : result.timetableName;
+    r.items = result.copied;
+    log.write(r);
+    log.prune(now.date());
     return result;
 }

@@ -59,7 +59,8 @@ class NoSongLists final : public ScheduleStore
 public:
     QList<TodayEntry> entriesOf(const QString &) override { return {}; }
     std::optional<TodayEntry> entryById(int) override { return std::nullopt; }
-    void markStartedBefore(const QString &) override {}
+    void markWaitingBefore(const QString &) override {}
+    void markFailed(int) override {}
     void markFinished(int) override {}
     void markPast(int) override {}
     int countWaiting() override { return 0; }

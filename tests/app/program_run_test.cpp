@@ -81,7 +81,25 @@ TEST(ProgramRun, CreatesItsFilesRunsOnceAndEndsCleanlyOnSigterm)
     }
     EXPECT_EQ(keys, (QStringList{QStringLiteral("strrqr"), QStringLiteral("strposr"), QStringLiteral("strposr2"),
                                  QStringLiteral("strstart"), QStringLiteral("strmin"), QStringLiteral("stroff"),
-                                 QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime")}));
+                                 QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime"),
+                                 QStringLiteral("strchecktime")}));
+
+    // The terminal's check and log on the folder the program left: nothing is planned
+    // tomorrow (all is well, 0); a date that is none is a usage error (2).
+    auto run = [&home](const QStringList &args) {
+        QProcess p;
+        p.setProcessEnvironment(programEnvironment(home.path()));
+        p.start(QStringLiteral(CHIMECAST_PROGRAM), args);
+        EXPECT_TRUE(p.waitForFinished(10000));
+        return std::make_pair(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()));
+    };
+    const auto check = run({QStringLiteral("--check")});
+    EXPECT_EQ(check.first, 0);
+    EXPECT_TRUE(check.second.contains(QStringLiteral("没有安排时间表"))) << qPrintable(check.second);
+    EXPECT_EQ(run({QStringLiteral("--check"), QStringLiteral("tomorrow")}).first, 2);
+    const auto log = run({QStringLiteral("--log")});
+    EXPECT_EQ(log.first, 0);
+    EXPECT_TRUE(log.second.startsWith(QStringLiteral("日期,时间,时间表,节目"))) << qPrintable(log.second);
 }
 
 TEST(ProgramRun, ProgramFolderThatCannotBeCreatedIsReportedWithoutACrash)

@@ -26,8 +26,10 @@ const QStringList nineKeys = {
     QStringLiteral("strstart"), QStringLiteral("strmin"),   QStringLiteral("stroff"),
     QStringLiteral("strover"),  QStringLiteral("strvolue"), QStringLiteral("strofftime"),
 };
+// The nine keys of the Windows program first, then the time of tomorrow's check.
+const QStringList allKeys = nineKeys + QStringList{QStringLiteral("strchecktime")};
 
-TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrder)
+TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrderThenTheCheckTime)
 {
     EXPECT_EQ(settingsFilePath(), path(QStringLiteral("chimecast.ini")));
     TGlobal s(settingsFilePath());
@@ -41,12 +43,13 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrder)
     EXPECT_EQ(s.strover, QStringLiteral("0"));
     EXPECT_EQ(s.strvolue, QStringLiteral("0"));
     EXPECT_EQ(s.strofftime, QStringLiteral("20:00:00"));
+    EXPECT_EQ(s.strchecktime, QStringLiteral("18:00:00"));
     EXPECT_FALSE(QFile::exists(s.filePath())) << "loading never writes";
 
     ASSERT_TRUE(s.SaveSettings());
     const QByteArray file = readFile(QStringLiteral("chimecast.ini"));
     EXPECT_TRUE(file.startsWith("[Judge]\n"));
-    EXPECT_EQ(keyLines(file), nineKeys);
+    EXPECT_EQ(keyLines(file), allKeys);
     EXPECT_TRUE(file.contains("\nstrrqr=\n")) << "an empty value is written empty";
 }
 
@@ -92,7 +95,8 @@ TEST_F(SettingsTest, LowerCaseSectionIsReadAndUpdatedInPlaceKeepingOtherLines)
         << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("strmin=0\r\ncustom=keep me\r\nstrofftime=21:30:00\r\nstrrqr=\r\n")))
         << qPrintable(text);
-    EXPECT_TRUE(text.endsWith(QStringLiteral("strvolue=0\r\n[Tail]\r\nx=y\r\n"))) << qPrintable(text);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("strvolue=0\r\nstrchecktime=18:00:00\r\n[Tail]\r\nx=y\r\n")))
+        << qPrintable(text);
     TGlobal again(settingsFilePath());
     EXPECT_EQ(again.strmin, QStringLiteral("0"));
 }

@@ -95,7 +95,7 @@ TEST_F(DispatcherFixture, OverlappingEntryStartsAfterTheFirstEnds)
     EXPECT_FALSE(player.playing);
 }
 
-TEST_F(DispatcherFixture, EndOfAProgrammeMarksEarlierStartingEntriesPlayed)
+TEST_F(DispatcherFixture, EndOfAProgrammeLeavesEarlierEntriesThatNeverRanUnplayed)
 {
     const QString a = t.file(QStringLiteral("a.mp3"));
     const int skipped =
@@ -111,7 +111,7 @@ TEST_F(DispatcherFixture, EndOfAProgrammeMarksEarlierStartingEntriesPlayed)
     EXPECT_EQ(dispatcher->currentEntryId(), played);
     EXPECT_EQ(t.state(skipped), pastState());
     runUntil(QTime(8, 9, 56));
-    EXPECT_EQ(t.state(skipped), playedState());
+    EXPECT_EQ(t.state(skipped), pastState());
     EXPECT_EQ(t.state(played), playedState());
     EXPECT_EQ(t.state(after), waitingState());
 }

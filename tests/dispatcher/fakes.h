@@ -5,6 +5,7 @@
 // scanner over the real file system, and today's working table in a fresh program folder.
 
 #include "scheduler/broadcast_player.h"
+#include "scheduler/programme_outcome.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
 #include "scheduler/dbhouse_schedule.h"
@@ -45,12 +46,28 @@ public:
         if (paused) { // resume path: the paused track continues
             paused = false;
             playing = true;
+            if (outcome())
+                outcome()->itemPlayed(current);
             return;
         }
         if (list.isEmpty() || itemIndex < 0)
             return;
         current = list.at(itemIndex);
+        if (noSoundDevice) {
+            if (outcome())
+                outcome()->outputFailed();
+            current.clear();
+            return;
+        }
+        if (refuse.contains(current)) {
+            if (outcome())
+                outcome()->itemFailed(current, QStringLiteral("文件无法播放：") + current);
+            current.clear();
+            return;
+        }
         playing = true;
+        if (outcome())
+            outcome()->itemPlayed(current);
     }
     void pressStop() override
     {
@@ -78,7 +95,9 @@ public:
     int itemIndex = -1;
     bool playing = false;
     bool paused = false;
-    QString current; // track being played
+    QStringList refuse;         // files the fake refuses to play (undecodable)
+    bool noSoundDevice = false; // every track fails: the sound output cannot be opened
+    QString current;            // track being played
     int playPresses = 0;
     int stopPresses = 0;
     QString streamUrl;

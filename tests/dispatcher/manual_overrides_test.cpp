@@ -1,5 +1,7 @@
 #include "dispatcher_fixture.h"
 
+#include "core/clock.h"
+#include "db/as_run_log.h"
 #include "scheduler/manual_overrides.h"
 
 #include <QAction>
@@ -198,4 +200,21 @@ TEST_F(ManualOverridesTest, DoubleClickOpensTheEntrysLocation)
     t.view.setCurrentIndex(t.model->index(1, 0));
     overrides->DBGrid4DblClick(); // nothing to open for a missing file
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+TEST_F(ManualOverridesTest, ManualStartAndStopAreInTheAsRunLog)
+{
+    const QString gone = t.dir.filePath(QStringLiteral("gone.mp3"));
+    t.add({QStringLiteral("升旗"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), QStringLiteral("1"), a});
+    t.add({QStringLiteral("早操"), QStringLiteral("09:00:00"), QStringLiteral("09:10:00"), QStringLiteral("1"), gone});
+    t.openGrid();
+    N3.trigger();
+    N21.trigger();
+    t.view.setCurrentIndex(t.model->index(1, 0));
+    N3.trigger();
+    QStringList rows;
+    for (const AsRunRecord &r : asRunLog().day(appClock().now().date()))
+        rows.append(QStringLiteral("%1|%2|%3|%4").arg(r.jmmc, r.event).arg(r.items).arg(r.reason));
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("升旗|手动播放|1|"), QStringLiteral("升旗|手动停止|-1|"),
+                                 QStringLiteral("早操|手动播放|0|") + AsRunReason::fileMissing(gone)}));
 }
