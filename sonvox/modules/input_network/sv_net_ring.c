@@ -189,6 +189,9 @@ int net_read(net_input *in, void *buffer, int size)
                     /* Silent for too long: a dead stream must not hold up the player. */
                     in->ended = 1;
                     net_debug(in, 0, "connection failed", "stream stopped sending");
+                    if (in->decoder && in->decoder->error)
+                        in->decoder->error(in->decoder->engine, in->entry ? in->entry->id : 1, SV_ERR_SOCKET_CLOSED,
+                                           "socket closed", "stream stopped sending");
                     net_progress(in, NET_PROGRESS_END, 0, "reached end of stream");
                     return SV_ERR_SOCKET_CLOSED;
                 }
