@@ -234,6 +234,10 @@ int net_http_open(net_input *in, int icy)
         }
         sv_url_free(&in->url);
         in->url = next;
+        /* What the redirect reply said of its own body is not the stream's. */
+        in->content_length = 0;
+        if (in->decoder && in->decoder->stream)
+            snprintf(in->decoder->stream->content_type, sizeof in->decoder->stream->content_type, "unknown");
     }
     free(s.custom_header);
     if (r < 0) {

@@ -104,12 +104,15 @@ TEST(NetHttp, RedirectToAnotherHostMakesASecondRequestThere)
         /*ipv6=*/true);
     LoopbackServer first([&](int fd, LoopbackServer &) {
         read_until(fd);
-        send_all(fd, "HTTP/1.0 302 Found\r\nLocation: " + target.url("http", "/b.mp3") + "\r\n\r\n");
+        send_all(fd, "HTTP/1.0 302 Found\r\nContent-Type: text/html\r\nContent-Length: 99\r\nLocation: "
+                         + target.url("http", "/b.mp3") + "\r\n\r\n");
     });
     Recorder rec;
     NetInput in(rec, first.url("http", "/a.mp3"));
     ASSERT_EQ(in.open(), 0);
     EXPECT_EQ(target.connections(), 1);
+    EXPECT_STREQ(rec.stream().content_type, "unknown"); // the stream's reply named none
+    EXPECT_EQ(in.size(), 0);
     EXPECT_TRUE(rec.has('d', 1, "http redirect, new location"));
     std::vector<uint8_t> got;
     EXPECT_EQ(in.read_to_end(got, 500), SV_ERR_END_OF_STREAM);
