@@ -136,7 +136,10 @@ int Player::open_input(const std::string &name, bool force)
     if (chosen == nullptr)
         return error;
     input_name = name;
-    if (!force && input.open && input.module == chosen && input.name == name) {
+    // A stream that cannot seek (a network stream) is connected afresh: the connection of
+    // an earlier play may long have been dropped by its server.
+    if (!force && input.open && input.module == chosen && input.name == name
+        && (input.capabilities & SV_INPUT_CAP_SEEKABLE)) {
         // Already open on this name. At the end of the stream it starts over, so that
         // playing the same name again plays it rather than ending at once.
         if (state == SV_STATE_END_OF_STREAM) {

@@ -22,32 +22,32 @@ extern "C" {
 #define SV_ERR_INTERNAL -103
 #define SV_ERR_TIMEOUT -104
 #define SV_ERR_VERSION_MISMATCH -106
-#define SV_ERR_CONNECT_TIMED_OUT -200  /* not used yet: the network streaming module */
-#define SV_ERR_CONNECT_FAILED -201     /* not used yet: the network streaming module */
-#define SV_ERR_CONNECTION_REFUSED -202 /* not used yet: the network streaming module */
-#define SV_ERR_ACCEPT_FAILED -203      /* not used yet: the network streaming module */
-#define SV_ERR_LISTEN_FAILED -204      /* not used yet: the network streaming module */
-#define SV_ERR_SOCKET_FAILED -205      /* not used yet: the network streaming module */
-#define SV_ERR_SOCKET_CLOSED -206      /* not used yet: the network streaming module */
-#define SV_ERR_BIND_FAILED -207        /* not used yet: the network streaming module */
-#define SV_ERR_HOST_UNKNOWN -208       /* not used yet: the network streaming module */
-#define SV_ERR_INVALID_HTTP_REPLY -209 /* not used yet: the network streaming module */
-#define SV_ERR_HTTP_ERROR_REPLY -210   /* not used yet: the network streaming module */
-#define SV_ERR_HTTP_ERROR -211         /* not used yet: the network streaming module */
-#define SV_ERR_INVALID_FTP_REPLY -212  /* not used yet: the network streaming module */
-#define SV_ERR_FTP_ERROR_REPLY -213    /* not used yet: the network streaming module */
-#define SV_ERR_FTP_ERROR -214          /* not used yet: the network streaming module */
-#define SV_ERR_PIPE_FAILED -300        /* not used yet: kept for a module that runs a helper process */
-#define SV_ERR_FORK_FAILED -301        /* not used yet: kept for a module that runs a helper process */
-#define SV_ERR_SELECT_FAILED -302      /* not used yet: the network streaming module */
-#define SV_ERR_PIPE_CLOSED -303        /* not used yet: kept for a module that runs a helper process */
-#define SV_ERR_PIPE_READ_FAILED -304   /* not used yet: kept for a module that runs a helper process */
-#define SV_ERR_PIPE_WRITE_FAILED -305  /* not used yet: kept for a module that runs a helper process */
+#define SV_ERR_CONNECT_TIMED_OUT -200
+#define SV_ERR_CONNECT_FAILED -201
+#define SV_ERR_CONNECTION_REFUSED -202
+#define SV_ERR_ACCEPT_FAILED -203
+#define SV_ERR_LISTEN_FAILED -204
+#define SV_ERR_SOCKET_FAILED -205
+#define SV_ERR_SOCKET_CLOSED -206
+#define SV_ERR_BIND_FAILED -207
+#define SV_ERR_HOST_UNKNOWN -208
+#define SV_ERR_INVALID_HTTP_REPLY -209
+#define SV_ERR_HTTP_ERROR_REPLY -210
+#define SV_ERR_HTTP_ERROR -211
+#define SV_ERR_INVALID_FTP_REPLY -212
+#define SV_ERR_FTP_ERROR_REPLY -213 /* not used: an FTP error reply fails as -214 (ftp error) */
+#define SV_ERR_FTP_ERROR -214
+#define SV_ERR_PIPE_FAILED -300 /* not used yet: kept for a module that runs a helper process */
+#define SV_ERR_FORK_FAILED -301 /* not used yet: kept for a module that runs a helper process */
+#define SV_ERR_SELECT_FAILED -302
+#define SV_ERR_PIPE_CLOSED -303       /* not used yet: kept for a module that runs a helper process */
+#define SV_ERR_PIPE_READ_FAILED -304  /* not used yet: kept for a module that runs a helper process */
+#define SV_ERR_PIPE_WRITE_FAILED -305 /* not used yet: kept for a module that runs a helper process */
 #define SV_ERR_INVALID_MESSAGE -306
 #define SV_ERR_QUEUE_FULL -307
-#define SV_ERR_POST_FAILED -308            /* not used: a post fails as -307 (queue full) or -103 (closed) */
-#define SV_ERR_UNSUPPORTED_URL_SCHEME -400 /* not used yet: the network streaming module */
-#define SV_ERR_INVALID_URL_SYNTAX -401     /* not used yet: the network streaming module */
+#define SV_ERR_POST_FAILED -308 /* not used: a post fails as -307 (queue full) or -103 (closed) */
+#define SV_ERR_UNSUPPORTED_URL_SCHEME -400
+#define SV_ERR_INVALID_URL_SYNTAX -401
 #define SV_ERR_OPEN_FAILED -500
 #define SV_ERR_CLOSE_FAILED -501
 #define SV_ERR_READ_FAILED -502

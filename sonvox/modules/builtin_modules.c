@@ -14,14 +14,14 @@
 #include "sonvox/modules/codec_mpeg/mpeg_codec_module.h"
 #include "sonvox/modules/codec_wave/wave_codec.h"
 #include "sonvox/modules/input_file/sv_file_input.h"
+#include "sonvox/modules/input_network/sv_network_input.h"
 #include "sonvox/modules/output_alsa/sv_alsa_output.h"
 #include "sonvox/modules/output_file/sv_file_output.h"
 
 const sv_builtin_module *const sv_builtin_modules[] = {
     /* Inputs. */
-    &sv_file_input_module, /* input 0 */
-    /* Input 1 is the network streaming module's: its row goes right here, after the
-     * file input, so that it gets id 1 and the file input keeps id 0. */
+    &sv_file_input_module,    /* input 0 */
+    &sv_network_input_module, /* input 1 */
 
     /* Outputs. */
     &sv_file_output_module, /* output 0 */

@@ -126,6 +126,8 @@ public:
     int play(const std::string &input)
     {
         info_ = StreamInfo{};
+        title_.clear();
+        buffering_ = false;
         announced_ = false;
         report_failed_ = false;
         reason_.clear();
@@ -224,7 +226,9 @@ private:
                 std::string value = p.type == SV_PROP_STRING ? (p.text ? p.text : "") : std::to_string(p.value);
                 info_.properties.emplace_back(p.name ? p.name : "", value);
             }
+            show_stream_title();
             break;
+        case SV_NOTE_PROGRESS: show_buffering(n.n[1], n.n[2]); break;
         case SV_NOTE_TIMECODE: show_progress(n.n[0] * 3600 + n.n[1] * 60 + n.n[2]); break;
         case SV_NOTE_DEBUG:
             if (n.s[0])
@@ -277,6 +281,48 @@ private:
             std::fprintf(stderr, "  %s: %s\n", it->first.c_str(), it->second.c_str());
     }
 
+    // An ICY stream's title, printed each time it changes.
+    void show_stream_title()
+    {
+        for (const auto &[name, value] : info_.properties) {
+            if (name != "icy/StreamTitle" || value == title_)
+                continue;
+            title_ = value;
+            if (!quiet_) {
+                end_progress_line();
+                std::fprintf(stderr, "  Title:    %s\n", value.c_str());
+            }
+        }
+    }
+
+    // The network input's buffer: an underflow and its end are printed; on a terminal
+    // the refill percentage counts up in place meanwhile.
+    void show_buffering(int code, int value)
+    {
+        if (quiet_)
+            return;
+        if (code == kProgressUnderflow) {
+            end_progress_line();
+            std::fprintf(stderr, "  buffer underflow\n");
+            buffering_ = true;
+        } else if (code == kProgressRefill && buffering_ && progress_ && value < 100) {
+            std::fprintf(stderr, "\r  buffering %3d%% ", value);
+            std::fflush(stderr);
+            shown_seconds_ = -2; // the next time code starts a fresh line
+        } else if (code == kProgressRefilled && buffering_) {
+            end_progress_line();
+            std::fprintf(stderr, "  buffer refilled\n");
+            buffering_ = false;
+        }
+    }
+
+    void end_progress_line()
+    {
+        if (progress_ && shown_seconds_ != -1)
+            std::fputc('\n', stderr);
+        shown_seconds_ = -1;
+    }
+
     void show_progress(int seconds)
     {
         if (!progress_ || seconds == shown_seconds_)
@@ -301,6 +347,11 @@ private:
     bool report_failed_ = false;
     int report_code_ = 0;
     std::string reason_;
+    std::string title_;      // the last ICY title printed
+    bool buffering_ = false; // between "buffer underflow" and "buffer refilled"
+
+    // Progress report codes of the network input.
+    static constexpr int kProgressUnderflow = 19, kProgressRefilled = 20, kProgressRefill = 21;
 };
 
 void print_error(const std::string &what, int err, const std::string &reason)

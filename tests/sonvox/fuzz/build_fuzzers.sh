@@ -30,3 +30,18 @@ if [[ -f "$root/tests/sonvox/fuzz/fuzz_mpeg_frames.cpp" && -f "$mpeg/mpeg_codec_
     "${objs[@]}" -o "$out/fuzz_mpeg_frames"
   echo "built $out/fuzz_mpeg_frames"
 fi
+
+# The network input's URL parser, and its HTTP/ICY reply parser with the ring behind it.
+net="$root/sonvox/modules/input_network"
+net_objs=()
+for src in "$net"/*.c; do
+  [[ -e "$src" ]] || continue
+  obj="$out/net_$(basename "$src" .c).o"
+  "$cc" -std=gnu11 "${flags[@]/-fsanitize=fuzzer,address,undefined/-fsanitize=fuzzer-no-link,address,undefined}" -c "$src" -o "$obj"
+  net_objs+=("$obj")
+done
+for target in fuzz_net_url fuzz_net_reply; do
+  "$cxx" -std=c++20 "${flags[@]}" "$root/tests/sonvox/fuzz/$target.cpp" "${net_objs[@]}" \
+    "$root/sonvox/engine/properties.cpp" "$root/sonvox/engine/errors.cpp" -o "$out/$target"
+  echo "built $out/$target"
+done
