@@ -20,6 +20,8 @@ public:
     // refused, or no audio was decoded), in the library's words; empty when nothing
     // failed. Asked after lengthSecs(), which waits for the library's answer.
     virtual QString failure() { return {}; }
+    // Whether that failure was the sound device (missing, busy or failing), not the file.
+    virtual bool failureIsSoundDevice() { return false; }
     // Length of `path` in whole seconds; 0 when it cannot be read.
     virtual int lengthSecs(const QString &path) = 0;
     virtual void pause() = 0;

@@ -102,6 +102,7 @@ bool MainPlayer::form3mp3()
             return false;
         if (totalSecs_ == 0) {
             const QString why = library_.failure();
+            soundDeviceFailed_ = !why.isEmpty() && library_.failureIsSoundDevice();
             if (!why.isEmpty() && failedLastItem(why))
                 return false;
         }

@@ -100,6 +100,8 @@ public:
     // The latest file the audio library could not play and why, "无法播放 bell.mp3：
     // no such device: ..."; empty until one failed. Kept until another fails.
     const QString &statusText() const { return status_; }
+    // Whether the latest failure was the sound device rather than the file.
+    bool soundDeviceFailed() const { return soundDeviceFailed_; }
     const PlayerRandom &random() const { return random_; }
 
     // --- Display: the host shows these on its controls ---
@@ -156,6 +158,7 @@ private:
     bool timer1Active_ = false;
     PlayerRandom random_;
     QString status_;
+    bool soundDeviceFailed_ = false;
 
     QString edit1_;
     QString edit2_;

@@ -46,6 +46,13 @@ QString SonvoxEngine::failure()
     return svGetMp3Error(text, sizeof text) < 0 ? QString::fromUtf8(text) : QString();
 }
 
+bool SonvoxEngine::failureIsSoundDevice()
+{
+    char text[8] = {};
+    const int code = svGetMp3Error(text, sizeof text);
+    return code == SONVOX_ERR_NO_SUCH_DEVICE || code == SONVOX_ERR_DEVICE_BUSY;
+}
+
 void SonvoxEngine::pause()
 {
     svPauseMp3();

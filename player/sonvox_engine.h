@@ -27,6 +27,7 @@ public:
     void play(const QString &path) override;
     int lengthSecs(const QString &path) override;
     QString failure() override;
+    bool failureIsSoundDevice() override;
     void pause() override;
     void resume() override;
 

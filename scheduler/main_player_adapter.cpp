@@ -90,8 +90,12 @@ void MainPlayerBroadcastAdapter::pressPlay()
         return;
     if (player.playing())
         o->itemPlayed(player.currentPath());
-    else if (player.playList().count() > 0)
-        o->itemFailed(player.currentPath(), QStringLiteral("文件无法播放：%1").arg(player.currentPath()));
+    else if (player.soundDeviceFailed())
+        o->outputFailed();
+    else if (player.playList().count() > 0 || !player.statusText().isEmpty())
+        o->itemFailed(player.currentPath(), player.statusText().isEmpty()
+                                                ? QStringLiteral("文件无法播放：%1").arg(player.currentPath())
+                                                : player.statusText());
 }
 
 void MainPlayerBroadcastAdapter::pressStop()

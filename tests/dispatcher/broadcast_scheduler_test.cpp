@@ -17,6 +17,7 @@
 #include "scheduler/dispatcher.h"
 #include "scheduler/main_player_adapter.h"
 #include "scheduler/manual_overrides.h"
+#include "db/as_run_log.h"
 #include "scheduler/scheduled_shutdown.h"
 #include "scheduler/stream_player.h"
 #include "support/program_test.h"
@@ -43,6 +44,20 @@ public:
     void pause() override {}
     void resume() override {}
     QStringList log;
+};
+
+// The audio library with no sound card: every file is refused for the device.
+class NoDeviceLibrary final : public LibraryEngine
+{
+public:
+    void stop() override {}
+    void init() override {}
+    void play(const QString &) override {}
+    QString failure() override { return QStringLiteral("no such device: cannot open sound device (default)"); }
+    bool failureIsSoundDevice() override { return true; }
+    int lengthSecs(const QString &) override { return 0; }
+    void pause() override {}
+    void resume() override {}
 };
 
 class SilentMedia final : public MediaPlayer
@@ -164,4 +179,44 @@ TEST_F(BroadcastSchedulerTest, ProgrammePlaysThroughTheMainWindowAndTheDayEndsWi
     ASSERT_TRUE(QTest::qWaitFor([&] { return powerOff->requests() == 1; }, 5000));
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(BroadcastSchedulerTest, ProgrammeWithoutASoundDeviceIsNotPlayedAndTheLogSaysWhy)
+{
+    writeFile(QStringLiteral("music/bell.mp3"), "x");
+    const QString bell = path(QStringLiteral("music/bell.mp3"));
+    openProgramDatabase();
+    setWeeklyTimetables(QStringList(7, QStringLiteral("测试")));
+    const int entry =
+        addEntry(QStringLiteral("上课铃"), QStringLiteral("08:00:00"), QStringLiteral("08:10:00"), bell, 50);
+
+    clock.set(QDateTime(QDate(2024, 3, 14), QTime(7, 59, 0)));
+    TForm1 form;
+    form.show();
+    ASSERT_TRUE(form.firstShowDone());
+
+    PlayList list(path(QStringLiteral("mplay.dll")));
+    NoDeviceLibrary library;
+    SilentMedia media;
+    MainPlayer player(list, library, media);
+    MainPlayerPanel panel(player);
+    StreamPlayer stream;
+    MainPlayerBroadcastAdapter adapter(panel, stream);
+    MediaFolderScanner scanner;
+    BroadcastSchedulerContext context = schedulerContextFor(form, adapter, scanner);
+    context.power = std::make_unique<DryRunPowerOff>();
+    BroadcastScheduler scheduler(std::move(context));
+
+    clock.set(QDateTime(QDate(2024, 3, 14), QTime(8, 0, 0)));
+    scheduler.dispatcher().tbfTimer();
+    EXPECT_FALSE(player.playing());
+    EXPECT_TRUE(player.soundDeviceFailed());
+    clock.set(QDateTime(QDate(2024, 3, 14), QTime(8, 9, 56)));
+    scheduler.dispatcher().tjsTimer();
+
+    EXPECT_EQ(state(entry), QStringLiteral("Y/未能播放"));
+    const QList<AsRunRecord> problems = asRunLog().day(QDate(2024, 3, 14), true);
+    ASSERT_FALSE(problems.isEmpty());
+    EXPECT_EQ(problems.back().jmmc, QStringLiteral("上课铃"));
+    EXPECT_EQ(problems.back().reason, QStringLiteral("没有声卡或声卡被占用"));
 }
