@@ -47,10 +47,13 @@ struct MpegCodec
 
     // Gapless playback: the samples (per channel, at the stream's own rate) counted from
     // the first audio frame, and the range of them the encoder took in; trim_end < 0
-    // when the end is not known. Off after a seek into the stream.
+    // when the end is not known. Off after a seek into the stream. The end cut covers
+    // only the padding inside the frames the tag counts (up to tag_end): frames beyond
+    // them (tracks put one after another, a stream relaying such files) are audio the
+    // tag does not describe, and they play.
     bool gapless_stream = false; // the stream has the LAME tag's figures
     bool gapless = false;        // they apply to the frames being decoded
-    int64_t gap_pos = 0, trim_begin = 0, trim_end = -1;
+    int64_t gap_pos = 0, trim_begin = 0, trim_end = -1, tag_end = -1;
 
     int16_t scratch[MPA_MAX_FRAME_SAMPLES] = {}; // for an output block smaller than a frame
 };
@@ -348,6 +351,7 @@ int mpeg_start_stream(void *instance, sv_stream_info *s)
     c->gapless_stream = c->gapless = false;
     c->gap_pos = 0;
     c->trim_end = -1;
+    c->tag_end = -1;
     const int64_t origin = d->position(d->engine);
 
     // `win` holds the input's bytes from win_base on, as read; the input stands at its end.
@@ -418,9 +422,10 @@ int mpeg_start_stream(void *instance, sv_stream_info *s)
         if (st.has_lame_tag && st.header.layer == 3) {
             c->gapless_stream = c->gapless = true;
             c->trim_begin = st.encoder_delay + kDecoderDelay;
-            if (st.info_frames > 0)
-                c->trim_end =
-                    static_cast<int64_t>(st.info_frames) * st.header.samples - st.encoder_padding + kDecoderDelay;
+            if (st.info_frames > 0) {
+                c->tag_end = static_cast<int64_t>(st.info_frames) * st.header.samples;
+                c->trim_end = c->tag_end - st.encoder_padding + kDecoderDelay;
+            }
         }
     }
 
@@ -472,7 +477,7 @@ int trim(MpegCodec *c, int samples, int out, int *first)
     const int64_t lo = c->gap_pos, hi = lo + samples;
     c->gap_pos = hi;
     const int64_t b = std::max(lo, c->trim_begin);
-    const int64_t e = c->trim_end >= 0 ? std::min(hi, c->trim_end) : hi;
+    const int64_t e = c->trim_end >= 0 && lo < c->tag_end ? std::min(hi, c->trim_end) : hi;
     if (e <= b)
         return 0;
     const int ratio = samples / out; // 1, 2 or 4 with downsampling

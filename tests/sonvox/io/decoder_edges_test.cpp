@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,34 @@ TEST(DecoderEdges, GaplessMp3PlaysExactlyTheEncodedSamples)
     const size_t skip = 1152 + 576 + 529;
     ASSERT_GE(whole.pcm.size(), skip * 2 + r.pcm.size());
     EXPECT_TRUE(whole.pcm.compare(skip * 2, r.pcm.size(), r.pcm) == 0);
+}
+
+// Tagged tracks one after another (a joined file, a stream relaying files): the first
+// tag's end cut takes only its own padding, and the tracks after it play whole, from a
+// file and from standard input alike.
+TEST(DecoderEdges, GaplessCutEndsAtTheTaggedTrackNotTheInput)
+{
+    TempDir dir;
+    const std::string tone = read_file(edges + "tone_1s_tagged.mp3");
+    ASSERT_FALSE(tone.empty());
+    {
+        std::ofstream f(dir.file("two.mp3"), std::ios::binary);
+        f << tone << tone;
+    }
+    Outcome one = play_raw(edges + "tone_1s_tagged.mp3", dir);
+    Outcome whole = play_raw(dir.file("two.mp3"), dir, "--no-gapless");
+    ASSERT_EQ(one.status, 0) << one.err;
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const size_t second = 40u * 1152 * 2; // the second track's 40 audio frames
+    ASSERT_GT(whole.pcm.size(), second);
+    for (const std::string &input : {dir.file("two.mp3"), "<" + dir.file("two.mp3")}) {
+        SCOPED_TRACE(input);
+        Outcome r = play_raw(input, dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.pcm.size(), one.pcm.size() + second);
+        EXPECT_TRUE(r.pcm.compare(0, one.pcm.size(), one.pcm) == 0);
+        EXPECT_TRUE(r.pcm.compare(one.pcm.size(), second, whole.pcm, whole.pcm.size() - second, second) == 0);
+    }
 }
 
 #ifdef HAVE_LIBMPG123
