@@ -214,9 +214,11 @@ std::vector<int16_t> mpg123_decode(const std::string &path)
         size_t done = 0;
         int r;
         while ((r = mpg123_read(h, buf, sizeof buf, &done)) == MPG123_OK || r == MPG123_NEW_FORMAT || done > 0) {
-            const size_t at = out.size();
-            out.resize(at + done / 2);
-            std::memcpy(out.data() + at, buf, done - done % 2);
+            if (done >= 2) {
+                const size_t at = out.size();
+                out.resize(at + done / 2);
+                std::memcpy(out.data() + at, buf, done - done % 2);
+            }
             if (r == MPG123_DONE)
                 break;
         }
