@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "core/named_widget.h"
 
 #include "core/clock.h"
 #include "db/db_grid.h"
@@ -74,16 +75,12 @@ QWidget *makeTab(QTabWidget *pages, const char *name, const QString &caption)
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = {})
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
+    return named(new QLabel(text, parent), name);
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
+    return named(new QPushButton(text, parent), name);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "editors/date_picker.h"
+#include "core/named_widget.h"
 
 #include "core/clock.h"
 
@@ -17,9 +18,7 @@ namespace {
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = {})
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
+    return named(new QLabel(text, parent), name);
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)

@@ -1,4 +1,5 @@
 #include "editors/song_list_tab.h"
+#include "core/named_widget.h"
 
 #include "core/logging.h"
 #include "core/message_box.h"
@@ -25,9 +26,7 @@ void tell(QWidget *parent, const QString &text)
 
 QPushButton *button(const char *name, const QString &text, QWidget *parent)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
+    return named(new QPushButton(text, parent), name);
 }
 
 } // namespace

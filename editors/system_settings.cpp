@@ -1,4 +1,5 @@
 #include "editors/system_settings.h"
+#include "core/named_widget.h"
 
 #include "core/message_box.h"
 #include "core/program_folder.h"
@@ -34,16 +35,12 @@ const QTime defaultOffTime(20, 0, 0);
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
+    return named(new QLabel(text, parent), name);
 }
 
 QCheckBox *makeCheck(QWidget *parent, const char *name, const QString &text)
 {
-    auto *c = new QCheckBox(text, parent);
-    c->setObjectName(QString::fromLatin1(name));
-    return c;
+    return named(new QCheckBox(text, parent), name);
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const QString &accessible)

@@ -1,4 +1,5 @@
 #include "editors/timetable_editor.h"
+#include "core/named_widget.h"
 
 #include "core/message_box.h"
 #include "db/db_grid.h"
@@ -44,9 +45,7 @@ void tell(QWidget *parent, const QString &text)
 
 QPushButton *button(const char *name, const QString &text, QWidget *parent)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
+    return named(new QPushButton(text, parent), name);
 }
 
 } // namespace

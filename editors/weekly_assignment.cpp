@@ -1,4 +1,5 @@
 #include "editors/weekly_assignment.h"
+#include "core/named_widget.h"
 
 #include "core/clock.h"
 #include "core/message_box.h"
@@ -35,9 +36,7 @@ const std::array<QString, 7> weekdayNames = {
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = {})
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
+    return named(new QLabel(text, parent), name);
 }
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const QString &accessible)

@@ -1,4 +1,5 @@
 #include "player/main_player_panel.h"
+#include "core/named_widget.h"
 
 #include "player/main_player.h"
 #include "player/system_volume.h"
@@ -24,12 +25,6 @@ namespace {
 
 const QColor kRed(255, 0, 0);
 const QColor kTeal(0, 128, 128);
-
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QPushButton *button(const QString &caption, const char *name, QWidget *parent)
 {

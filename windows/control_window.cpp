@@ -1,4 +1,5 @@
 #include "windows/control_window.h"
+#include "core/named_widget.h"
 
 #include "core/logging.h"
 #include "core/program_folder.h"
@@ -27,12 +28,6 @@ namespace {
 constexpr int kWidth = 370;
 constexpr int kHeight = 228;
 constexpr int kOffsetFromMainWindow = 282;
-
-template <typename W> W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QRadioButton *radio(const QString &text, const char *name, QWidget *parent)
 {
