@@ -338,8 +338,12 @@ int sv_alsa_write(void *instance, const void *buffer, int bytes, int bytes_per_s
     wait_slot(o);
     ring_slot *s = &o->ring[o->next];
     int result = 0;
+    int died_while_waiting = 0;
     if (o->dead) {
+        /* The feeder met the failure while this write waited for a slot. */
         result = o->dead;
+        died_while_waiting = 1;
+        alsa_error = o->alsa_error;
     } else if (s->in_use) {
         result = SV_ERR_WRITE_FAILED;
     } else {
@@ -368,6 +372,12 @@ int sv_alsa_write(void *instance, const void *buffer, int bytes, int bytes_per_s
         }
     }
     pthread_mutex_unlock(&o->lock);
+    if (died_while_waiting && !o->reported_dead) {
+        /* Reported here as on the path above: an error returned without a report
+         * would leave the engine's listeners without the reason. */
+        o->reported_dead = 1;
+        sv_alsa_report_error(o, result, "sound device failed", snd_strerror(alsa_error));
+    }
     return result;
 }
 
