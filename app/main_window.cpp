@@ -154,6 +154,9 @@ void TForm1::buildTodayTab()
     lsjb->setStyleSheet(QStringLiteral("font-weight: bold;"));
     ljrts = makeLabel(header, "ljrts");
     ljrts->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    lfwqts = makeLabel(header, "lfwqts");
+    lfwqts->setStyleSheet(QStringLiteral("color: #c06000; font-weight: bold;"));
+    lfwqts->setVisible(false);
     Label27 = makeLabel(header, "Label27", QStringLiteral("提示：鼠标右键可以手动播放节目和停止节目"));
     BitBtn31 = makeButton(header, "BitBtn31", QStringLiteral("手工重导入时间表"));
     BitBtn27 = makeButton(header, "BitBtn27", QStringLiteral("数据更新到数据库"));
@@ -180,6 +183,7 @@ void TForm1::buildTodayTab()
     auto *headerLayout = new QVBoxLayout(header);
     headerLayout->addLayout(top);
     headerLayout->addLayout(line);
+    headerLayout->addWidget(lfwqts);
 
     auto *split = new QSplitter(Qt::Horizontal, TabSheet1);
     DBGrid4 = new QTableView(split);
@@ -244,10 +248,12 @@ void TForm1::createTimers()
     tgj = makeTimer(this, "tgj", 5000);
     tjs = makeTimer(this, "tjs", 500);
     Timer1 = makeTimer(this, "Timer1", 1000);
+    tfwq = makeTimer(this, "tfwq", 60000);
     connect(tsj, &QTimer::timeout, this, &TForm1::tsjTimer);
     connect(Timer6, &QTimer::timeout, this, &TForm1::Timer6Timer);
     connect(tsys, &QTimer::timeout, this, &TForm1::tsysTimer);
     connect(tdr, &QTimer::timeout, this, &TForm1::tdrTimer);
+    connect(tfwq, &QTimer::timeout, this, &TForm1::tfwqTimer);
 }
 
 void TForm1::createTrayIcon()
@@ -271,7 +277,7 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     TrayNotifyIcon1->setIconVisible(false);
-    for (QTimer *t : {tsj, Timer6, tsys, tbf, tdr, tgj, tjs, Timer1})
+    for (QTimer *t : {tsj, Timer6, tsys, tbf, tdr, tgj, tjs, Timer1, tfwq})
         t->stop();
     QMainWindow::closeEvent(event);
     Q_EMIT closed();

@@ -17,6 +17,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTabWidget;
+class ServerProbe;
 class QTableView;
 class QTimer;
 class TTrayNotifyIcon;
@@ -42,6 +43,7 @@ public:
     QLabel *Label14;       // "今天播放时间表:"
     QLabel *lsjb;          // name of today's timetable, as timetableName() gives it
     QLabel *ljrts;         // holiday notice
+    QLabel *lfwqts;        // notice: today's timetable came from the local backup (server unreachable)
     QLabel *Label27;       // tip about the grid's pop-up menu
     QPushButton *BitBtn31; // "手工重导入时间表": re-resolve today's timetable on request
     QPushButton *BitBtn27; // hidden: resolve today's timetable (BitBtn27Click)
@@ -77,6 +79,7 @@ public:
     QTimer *tgj;    // 5 s: shutdown at the set time
     QTimer *tjs;    // 0.5 s: end watcher of the running programme
     QTimer *Timer1; // 1 s: playback clock of the main player
+    QTimer *tfwq;   // 60 s: retries the timetable server while it cannot be reached
 
     // The one-time start-up sequence; runs on the first show only.
     void FormShow();
@@ -138,6 +141,12 @@ private:
     // Returns false when a resolution was needed and failed.
     bool checkDateRollover(const QDate &today, bool reportErrors);
     bool runResolution(bool reportErrors);
+    // The timetable server: connected at the first show, retried every minute after a
+    // resolution from the local backup or a failed connection.
+    void connectTimetableServer();
+    void showServerNotice(const QString &notice);
+    void tfwqTimer();
+    void serverProbeFinished(bool answered, const QString &error, qint64 elapsedMs);
     bool saveSettingsReported();
     void hideToTray();
     void reportOnce(bool &reported, const QString &text);
@@ -147,6 +156,8 @@ private:
     bool firstShowDone_ = false;
     bool databaseFailed_ = false;
     bool resolutionPending_ = false;
+    bool resolvedFromBackup_ = false; // the last resolution (or start) could not reach the server
+    ServerProbe *serverProbe_ = nullptr;
     bool trayMissingReported_ = false;
     bool badDateReported_ = false;
     bool badVolumeReported_ = false;

@@ -12,9 +12,12 @@
 #include "core/time_helpers.h"
 #include "db/dbhouse.h"
 #include "db/sql_catalogue.h"
+#include "scheduler/shared_timetable.h"
 #include "scheduler/timetable_resolution.h"
+#include "app/server_probe.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTableView>
@@ -52,6 +55,7 @@ void TForm1::FormShow()
         qCWarning(lcApp).noquote() << dbhouse().readOnlyReason();
         MessageBox::notice(this, dbhouse().readOnlyReason());
     }
+    connectTimetableServer();
 
     bindGrid(DBGrid4, dbhouse().qjrjm,
              {{QStringLiteral("jmmc"), QStringLiteral("节目名称")},
@@ -158,9 +162,78 @@ bool TForm1::checkDateRollover(const QDate &today, bool reportErrors)
     return !resolutionPending_;
 }
 
+void TForm1::connectTimetableServer()
+{
+    dbhouse().attachServer(serverFromSettings(appSettings()));
+    SharedServer *server = dbhouse().server();
+    if (!server)
+        return;
+    serverProbe_ = new ServerProbe(this);
+    connect(serverProbe_, &ServerProbe::finished, this, &TForm1::serverProbeFinished);
+    qCInfo(lcApp).noquote() << QStringLiteral("timetables from %1").arg(databaseDescription(dbhouse()));
+    if (!server->connect()) {
+        // Today's table as the last run left it keeps playing; the notice stays until the
+        // server answers again.
+        resolvedFromBackup_ = true;
+        const TimetableSource source = refreshSharedTables(dbhouse(), appClock().now());
+        showServerNotice(source.notice);
+        tfwq->start();
+    }
+}
+
+void TForm1::showServerNotice(const QString &notice)
+{
+    lfwqts->setText(notice);
+    lfwqts->setVisible(!notice.isEmpty());
+}
+
+void TForm1::tfwqTimer()
+{
+    tfwq->stop();
+    SharedServer *server = dbhouse().server();
+    if (!server || !resolvedFromBackup_)
+        return;
+    // The question runs on its own thread; its answer comes back through
+    // serverProbeFinished(), which starts the timer again.
+    serverProbe_->start(server->config());
+}
+
+void TForm1::serverProbeFinished(bool answered, const QString &error, qint64 elapsedMs)
+{
+    SharedServer *server = dbhouse().server();
+    if (!server)
+        return;
+    if (!answered) {
+        qCInfo(lcApp).noquote()
+            << QStringLiteral("timetable server still not reachable (%1 ms): %2").arg(elapsedMs).arg(error);
+        tfwq->start();
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const bool connected = server->isUp() || server->connect();
+    qCInfo(lcApp).noquote() << QStringLiteral("timetable server answered (probe %1 ms, reconnect %2 ms on the clock's thread)")
+                                   .arg(elapsedMs)
+                                   .arg(timer.elapsed());
+    // A running programme is never stopped for this: the resolution waits for the next
+    // minute in which nothing runs.
+    if (connected && dbhouse().runningCount == 0) {
+        if (runResolution(false))
+            return;
+    }
+    tfwq->start();
+}
+
 bool TForm1::runResolution(bool reportErrors)
 {
     try {
+        const TimetableSource source = refreshSharedTables(dbhouse(), appClock().now());
+        resolvedFromBackup_ = dbhouse().server() && source.kind != TimetableSource::Kind::server;
+        showServerNotice(source.notice);
+        if (resolvedFromBackup_)
+            tfwq->start();
+        else
+            tfwq->stop();
         const ResolutionResult r =
             resolveTimetable(dbhouse(), appClock().now(), [] { playerControl().stopPlayback(); });
         // On a holiday the timetable name stays as it is shown.

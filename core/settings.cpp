@@ -23,7 +23,7 @@ struct KeyDef
 
 // The nine keys of the Windows program in their order, then the keys added since (so a
 // file written by the Windows program reads the same, and the new keys follow its nine).
-const std::array<KeyDef, 10> keys = {{
+const std::array<KeyDef, 16> keys = {{
     {"strrqr", &TGlobal::strrqr, ""},
     {"strposr", &TGlobal::strposr, "85"},
     {"strposr2", &TGlobal::strposr2, "85"},
@@ -34,6 +34,12 @@ const std::array<KeyDef, 10> keys = {{
     {"strvolue", &TGlobal::strvolue, "0"},
     {"strofftime", &TGlobal::strofftime, "20:00:00"},
     {"strchecktime", &TGlobal::strchecktime, "18:00:00"},
+    {"strdbtype", &TGlobal::strdbtype, "sqlite"},
+    {"strdbhost", &TGlobal::strdbhost, ""},
+    {"strdbport", &TGlobal::strdbport, "5432"},
+    {"strdbname", &TGlobal::strdbname, "chimecast"},
+    {"strdbuser", &TGlobal::strdbuser, ""},
+    {"strdbpassfile", &TGlobal::strdbpassfile, ""},
 }};
 
 // "[name]" -> name, anything else -> null string.

@@ -1,5 +1,6 @@
 #pragma once
-// The settings object: the nine text values of the Windows program plus the check time,
+// The settings object: the nine text values of the Windows program plus the check time and
+// the timetable database,
 // kept in the section "Judge" of the settings file.
 // Users read and assign the fields directly; assigning does not save. Every value is text:
 // flags are "1" for on, anything else is off.
@@ -37,6 +38,16 @@ public:
     QString strofftime; // shutdown time of day, "H:mm:ss"
     // Added after the nine: the time of day of tomorrow's check, "H:mm:ss".
     QString strchecktime;
+    // Added next: where the timetables live. strdbtype "sqlite" (the local file, the
+    // default) or "pgsql" (a PostgreSQL server shared by the players of a site: host, port,
+    // database, user; the password read from strdbpassfile, a file only its owner may read,
+    // or from ~/.pgpass when that key is empty).
+    QString strdbtype;
+    QString strdbhost;
+    QString strdbport;
+    QString strdbname;
+    QString strdbuser;
+    QString strdbpassfile;
 
 private:
     QString filePath_;

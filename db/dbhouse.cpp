@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/program_folder.h"
+#include "db/shared_server.h"
 #include "db/sql_catalogue.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -120,6 +123,60 @@ Tdbhouse::Tdbhouse(QObject *parent)
     qgbcx = make("qgbcx");
     qsj = make("qsj");
     qbfrz = make("qbfrz");
+    for (TQuery *q : {qcx, qin, qup, qls, qsjcx, qjr, qgb, qgbcx, qgqlbhz})
+        q->setRouter(this);
+}
+
+const QString Tdbhouse::kCannotSaveText = QStringLiteral("时间表服务器无法连接，修改没有保存！请在服务器恢复后再试。");
+
+namespace {
+
+bool touchesSharedTable(const QString &sql)
+{
+    static const QRegularExpression shared(
+        QStringLiteral("\\b(%1)\\b").arg(Sql::sharedTables.join(QLatin1Char('|'))),
+        QRegularExpression::CaseInsensitiveOption);
+    return shared.match(sql).hasMatch();
+}
+
+bool isRead(const QString &sql)
+{
+    return sql.trimmed().startsWith(QStringLiteral("select"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void Tdbhouse::attachServer(std::unique_ptr<SharedServer> server)
+{
+    for (TQuery *q : findChildren<TQuery *>())
+        q->release();
+    server_ = std::move(server);
+}
+
+QString Tdbhouse::connectionFor(const QString &sql)
+{
+    if (!server_ || localOnly_ > 0 || !touchesSharedTable(sql))
+        return connectionName_;
+    const bool read = isRead(sql);
+    if (server_->isUp()) {
+        if (!read && !server_->readOnlyReason().isEmpty())
+            throw DbError(server_->readOnlyReason());
+        return server_->connectionName();
+    }
+    if (read)
+        return connectionName_;
+    qCWarning(lcDb).noquote() << QStringLiteral("change refused, timetable server not reachable: %1").arg(sql.simplified());
+    throw DbError(kCannotSaveText);
+}
+
+QString Tdbhouse::failureText(const QString &connectionName, const QString &error)
+{
+    if (!server_ || connectionName != server_->connectionName())
+        return error;
+    // A failing statement on the server: tell a lost server apart from a refused statement.
+    if (!server_->stillAlive())
+        return kCannotSaveText + QStringLiteral("（%1）").arg(error.trimmed());
+    return error;
 }
 
 Tdbhouse::~Tdbhouse()
@@ -140,6 +197,7 @@ bool Tdbhouse::openDefault(QString *error)
 bool Tdbhouse::open(const QString &path, QString *error)
 {
     close();
+    path_ = path;
     QString why;
     if (!QFileInfo::exists(path)) {
         if (!createFromSchema(path, &why)) {
@@ -182,6 +240,7 @@ bool Tdbhouse::open(const QString &path, QString *error)
 bool Tdbhouse::openReadOnly(const QString &path, QString *error)
 {
     close();
+    path_ = path;
     QString why;
     if (!QFileInfo::exists(path))
         why = QStringLiteral("%1: no such database").arg(path);
@@ -350,6 +409,11 @@ void Tdbhouse::close()
     }
 }
 
+bool Tdbhouse::serverInTransaction() const
+{
+    return server_ && server_->isUp() && localOnly_ == 0;
+}
+
 void Tdbhouse::beginTransaction()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
@@ -357,11 +421,31 @@ void Tdbhouse::beginTransaction()
         throw DbError(QStringLiteral("database is not open"));
     if (!db.transaction())
         throw DbError(db.lastError().text());
+    serverTransaction_ = false;
+    if (serverInTransaction()) {
+        QSqlDatabase server = QSqlDatabase::database(server_->connectionName(), false);
+        if (!server.transaction()) {
+            const QString why = server.lastError().text();
+            db.rollback();
+            throw DbError(failureText(server_->connectionName(), why));
+        }
+        serverTransaction_ = true;
+    }
 }
 
 void Tdbhouse::commitTransaction()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    if (serverTransaction_) {
+        serverTransaction_ = false;
+        QSqlDatabase server = QSqlDatabase::database(server_->connectionName(), false);
+        if (!server.commit()) {
+            const QString why = server.lastError().text();
+            server.rollback();
+            db.rollback();
+            throw DbError(failureText(server_->connectionName(), why));
+        }
+    }
     if (!db.commit()) {
         const QString why = db.lastError().text();
         db.rollback();
@@ -371,6 +455,10 @@ void Tdbhouse::commitTransaction()
 
 void Tdbhouse::rollbackTransaction()
 {
+    if (serverTransaction_) {
+        serverTransaction_ = false;
+        QSqlDatabase::database(server_->connectionName(), false).rollback();
+    }
     QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
     db.rollback();
 }

@@ -9,7 +9,11 @@
 #include <QString>
 #include <QTime>
 
-class Tdbhouse : public QObject
+#include <memory>
+
+class SharedServer;
+
+class Tdbhouse : public QObject, public QueryRouter
 {
     Q_OBJECT
 public:
@@ -32,6 +36,39 @@ public:
     void close();
     bool isOpen() const;
     QString connectionName() const { return connectionName_; }
+    // The local database file last opened.
+    QString path() const { return path_; }
+
+    // The shared timetable server, when this player uses one (it then owns it). The editors'
+    // query objects (qcx, qin, qup, qls, qsjcx, qjr, qgb, qgbcx, qgqlbhz) run statements on
+    // the shared tables (Sql::sharedTables) there while it is reachable. While it is not,
+    // they read the local mirror and refuse every change with kCannotSaveText, so nothing
+    // is kept back to be sent later. Statements on the local tables, and everything the
+    // scheduler's own query objects run, stay local.
+    void attachServer(std::unique_ptr<SharedServer> server);
+    SharedServer *server() const { return server_.get(); }
+    static const QString kCannotSaveText;
+
+    // While one lives, every statement runs on the local file, the mirror included (the
+    // resolution and tomorrow's check read the copy, never the server).
+    class LocalOnly
+    {
+    public:
+        explicit LocalOnly(Tdbhouse &db)
+            : db_(db)
+        {
+            ++db_.localOnly_;
+        }
+        ~LocalOnly() { --db_.localOnly_; }
+        LocalOnly(const LocalOnly &) = delete;
+        LocalOnly &operator=(const LocalOnly &) = delete;
+
+    private:
+        Tdbhouse &db_;
+    };
+
+    QString connectionFor(const QString &sql) override;
+    QString failureText(const QString &connectionName, const QString &error) override;
 
     // The schema version this program writes; the version of the open database.
     static constexpr int kSchemaVersion = 2;
@@ -40,7 +77,9 @@ public:
     QString readOnlyReason() const { return readOnlyReason_; }
 
     // Runs fn inside one transaction: committed when fn returns, rolled back when it throws
-    // (the exception is passed on).
+    // (the exception is passed on). With a reachable server the server's connection gets a
+    // transaction too, committed first, so an import or a weekly save is seen by the other
+    // players whole or not at all.
     template <typename Fn> void inTransaction(Fn &&fn);
 
     // The query objects. Each is used by the handlers noted in sql_catalogue.h.
@@ -82,7 +121,13 @@ private:
     void commitTransaction();
     void rollbackTransaction();
 
+    bool serverInTransaction() const;
+
     QString connectionName_;
+    QString path_;
+    std::unique_ptr<SharedServer> server_;
+    int localOnly_ = 0;
+    bool serverTransaction_ = false;
     int schemaVersion_ = 0;
     QString readOnlyReason_;
 };

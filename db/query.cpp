@@ -28,6 +28,7 @@ void TQuery::release()
     close();
     statement_.reset();
     statementSql_.clear();
+    statementConnection_.clear();
 }
 
 void TQuery::setSql(const QString &text)
@@ -54,26 +55,34 @@ void TQuery::setParam(const QString &name, const QVariant &value)
 
 QSqlQuery &TQuery::run()
 {
-    QSqlDatabase db = QSqlDatabase::database(connectionName_, false);
+    const QString connection = router_ ? router_->connectionFor(sql_) : connectionName_;
+    auto failed = [&](const QString &why) {
+        return DbError(router_ ? router_->failureText(connection, why) : why);
+    };
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
     if (!db.isOpen())
-        throw DbError(QStringLiteral("database is not open"));
-    if (!statement_ || statementSql_ != sql_) {
+        throw failed(QStringLiteral("database is not open"));
+    if (!statement_ || statementSql_ != sql_ || statementConnection_ != connection) {
         statement_ = std::make_unique<QSqlQuery>(db);
         statement_->setForwardOnly(true);
         if (!statement_->prepare(sql_)) {
             const QString why = statement_->lastError().text();
             statement_.reset();
-            throw DbError(why);
+            throw failed(why);
         }
         statementSql_ = sql_;
+        statementConnection_ = connection;
     }
     QSqlQuery &q = *statement_;
     for (const auto &p : params_) {
         if (sql_.contains(QLatin1Char(':') + p.first))
             q.bindValue(QLatin1Char(':') + p.first, p.second);
     }
-    if (!q.exec())
-        throw DbError(q.lastError().text());
+    if (!q.exec()) {
+        const QString why = q.lastError().text();
+        statement_.reset();
+        throw failed(why);
+    }
     return q;
 }
 
@@ -103,7 +112,7 @@ void TQuery::open()
     active_ = !failed;
     endResetModel();
     if (failed)
-        throw DbError(failure);
+        throw DbError(router_ ? router_->failureText(statementConnection_, failure) : failure);
     Q_EMIT currentRowChanged(current_);
 }
 

@@ -33,6 +33,19 @@ private:
     QString text_;
 };
 
+// Chooses the connection a statement runs on, for the query objects that may reach the
+// shared timetable server (the data module is the one router).
+class QueryRouter
+{
+public:
+    virtual ~QueryRouter() = default;
+    // The connection for the statement; throws DbError when it cannot run anywhere (a
+    // change of a shared table while the server cannot be reached).
+    virtual QString connectionFor(const QString &sql) = 0;
+    // The statement failed on that connection: the text the user is told.
+    virtual QString failureText(const QString &connectionName, const QString &error) = 0;
+};
+
 class TQuery : public QAbstractTableModel
 {
     Q_OBJECT
@@ -41,6 +54,8 @@ public:
 
     // Name of the connection the statements run on (set by the data module).
     void setConnectionName(const QString &connectionName) { connectionName_ = connectionName; }
+    // Lets the router pick the connection of each statement (null: always the one above).
+    void setRouter(QueryRouter *router) { router_ = router; }
 
     // Ends the current result; the grid bound to this query shows no rows.
     void close();
@@ -94,7 +109,9 @@ private:
     QSqlQuery &run();
 
     QString connectionName_;
+    QueryRouter *router_ = nullptr;
     std::unique_ptr<QSqlQuery> statement_;
+    QString statementConnection_;
     QString statementSql_;
     QString sql_;
     std::vector<std::pair<QString, QVariant>> params_;

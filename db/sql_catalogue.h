@@ -4,6 +4,7 @@
 // are given as their two lines; pass both to TQuery::setSql.
 
 #include <QString>
+#include <QStringList>
 
 namespace Sql {
 
@@ -109,5 +110,66 @@ inline const QString deleteAsRunBefore = QStringLiteral("delete from b_bfrz wher
 // Marks past the waiting entries that start before t0, their play state kept ("未播放").
 inline const QString markTodayBeforeWaiting =
     QStringLiteral("update b_sjbjr set over= :over where kssj< :t0 and over= :waiting "); // qupjs
+
+// ---- The shared timetable database (a PostgreSQL server)
+// The tables every player of a site shares live on the server; today's table b_sjbjr, the
+// as-run log b_bfrz and the song-list scratch table b_gqlbmx stay in each player's local
+// file, so that every player marks its own programmes. The statements above run unchanged on
+// both databases; the ones below are the few that cannot be shared, each with the reason.
+inline const QStringList sharedTables = {QStringLiteral("b_sjb"), QStringLiteral("x_sjbsz"), QStringLiteral("x_jrb"),
+                                         QStringLiteral("b_gqlbmxbak"), QStringLiteral("b_gbb")};
+
+namespace Server {
+
+// The server's schema version. SQLite keeps it in PRAGMA user_version, which PostgreSQL does
+// not have, so the server keeps it in a one-row table of its own.
+inline const QString createVersionTable =
+    QStringLiteral("create table if not exists chimecast_schema(version integer not null)");
+inline const QString selectVersion = QStringLiteral("select version from chimecast_schema");
+inline const QString insertVersion = QStringLiteral("insert into chimecast_schema(version) values(:version)");
+// Two players starting at once against an empty server: the second waits for the first
+// one's schema instead of creating the tables twice (an advisory lock is PostgreSQL's own;
+// the local file needs none, having one writer).
+inline const QString lockSchema = QStringLiteral("select pg_advisory_xact_lock(4711021)");
+// The mirror reads every table of one snapshot, so a timetable imported meanwhile on
+// another player is seen either whole or not at all (SQLite reads are snapshots anyway).
+inline const QString snapshotRead = QStringLiteral("set transaction isolation level repeatable read");
+// The shared tables. The local schema's INTEGER PRIMARY KEY AUTOINCREMENT is SQLite's own;
+// PostgreSQL numbers keys with serial, and REAL is only single precision there.
+inline const QStringList createTables = {
+    QStringLiteral("create table b_sjb(iid serial primary key,sjmc varchar(100),jmmc varchar(200),kssj text,"
+                   "jssj text,wjpath varchar(255),bfsc varchar(50),yldx double precision,bffs varchar(50),"
+                   "bfzt varchar(30),wjbz varchar(20),over varchar(10) default 'N',ixh smallint)"),
+    QStringLiteral("create index b_sjb_sjmc on b_sjb(sjmc)"),
+    QStringLiteral("create table b_gqlbmxbak(iid serial primary key,wjpath varchar(255),wjmc varchar(200),"
+                   "lbmc varchar(200),zsc text)"),
+    QStringLiteral("create table b_gbb(iid serial primary key,bt varchar(255),strwz varchar(255))"),
+    QStringLiteral("create table x_jrb(iid serial primary key,rq text)"),
+    QStringLiteral("create table x_sjbsz(iid serial primary key,xq1 varchar(100),xq2 varchar(100),xq3 varchar(100),"
+                   "xq4 varchar(100),xq5 varchar(100),xq6 varchar(100),xq7 varchar(100))"),
+    QStringLiteral("insert into x_sjbsz(xq1,xq2,xq3,xq4,xq5,xq6,xq7) values('无','无','无','无','无','无','无')"),
+};
+inline const QString probe = QStringLiteral("select 1");
+
+} // namespace Server
+
+// Copying a shared table into the local mirror: all its rows, keys kept, so that the editors
+// read the same keys from the mirror as from the server. Same text on both databases.
+inline QString selectForMirror(const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("select %1 from %2 order by iid").arg(columns.join(QLatin1Char(',')), table);
+}
+inline QString deleteForMirror(const QString &table)
+{
+    return QStringLiteral("delete from %1").arg(table);
+}
+inline QString insertForMirror(const QString &table, const QStringList &columns)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        marks.append(QStringLiteral("?"));
+    return QStringLiteral("insert into %1(%2) values(%3)")
+        .arg(table, columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+}
 
 } // namespace Sql

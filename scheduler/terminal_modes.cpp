@@ -2,9 +2,11 @@
 
 #include "core/clock.h"
 #include "core/program_folder.h"
+#include "core/settings.h"
 #include "db/as_run_log.h"
 #include "db/dbhouse.h"
 #include "scheduler/main_player_adapter.h"
+#include "scheduler/shared_timetable.h"
 #include "scheduler/tomorrow_check.h"
 
 #include <QDate>
@@ -47,6 +49,13 @@ int runTerminalMode(const QStringList &args, QString &out, QString &err)
     }
     try {
         if (check) {
+            // Which database this player uses and how old its copy of the shared tables is
+            // (the server itself is not asked: the check reads what the player would resolve).
+            db.attachServer(serverFromSettings(appSettings()));
+            out += QStringLiteral("数据库：%1\n").arg(databaseDescription(db));
+            const QString mirror = mirrorDescription(db, appClock().now());
+            if (!mirror.isEmpty())
+                out += mirror + QLatin1Char('\n');
             MediaFolderScanner scanner;
             CheckProbes probes;
             probes.scanner = &scanner;

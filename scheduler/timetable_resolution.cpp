@@ -25,6 +25,8 @@ bool isHoliday(Tdbhouse &db, const QDate &date)
 
 QString timetableNameFor(Tdbhouse &db, const QString &weekdayName)
 {
+    // Read from the local copy, the one today's table was resolved from.
+    const Tdbhouse::LocalOnly local(db);
     TQuery *q = db.qcx;
     q->close();
     q->setSql(Sql::selectWeekly);
@@ -38,6 +40,9 @@ QString timetableNameFor(Tdbhouse &db, const QString &weekdayName)
 
 ResolutionResult resolveTimetable(Tdbhouse &db, const QDateTime &now, const std::function<void()> &stopPlayback)
 {
+    // Resolved from the local file, which holds the mirror of the shared tables when a
+    // server is used (refreshed by refreshSharedTables() just before).
+    const Tdbhouse::LocalOnly local(db);
     ResolutionResult result;
     result.weekday = WeekdayName(now.date());
     result.holiday = isHoliday(db, now.date());

@@ -166,6 +166,8 @@ QString soundOutputProblem()
 
 DayCheck checkDay(Tdbhouse &db, const QDate &date, const CheckProbes &given)
 {
+    // The day is checked as this player would resolve it: from its own copy.
+    const Tdbhouse::LocalOnly local(db);
     QElapsedTimer timer;
     timer.start();
     CheckProbes probes = given;

@@ -14,7 +14,17 @@ PACKAGES=(
   timgm6mb-soundfont fonts-wqy-microhei qt6-translations-l10n
   libmpg123-dev
   dpkg-dev lintian desktop-file-utils appstream systemd
+  postgresql libqt6sql6-psql
 )
+
+# PostgreSQL's server refuses to run as root, and the CI runs as root: the tests start their
+# private server as this unprivileged system user. Created once; nothing else uses it.
+PGTEST_USER=chimecast-pgtest
+ensure_pgtest_user() {
+  if ! id -u "$PGTEST_USER" >/dev/null 2>&1; then
+    ${SUDO:-} useradd --system --no-create-home --shell /usr/sbin/nologin "$PGTEST_USER"
+  fi
+}
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -23,15 +33,18 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
+
+if [ ${#missing[@]} -eq 0 ]; then
+  ensure_pgtest_user
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+ensure_pgtest_user

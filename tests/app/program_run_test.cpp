@@ -82,7 +82,9 @@ TEST(ProgramRun, CreatesItsFilesRunsOnceAndEndsCleanlyOnSigterm)
     EXPECT_EQ(keys, (QStringList{QStringLiteral("strrqr"), QStringLiteral("strposr"), QStringLiteral("strposr2"),
                                  QStringLiteral("strstart"), QStringLiteral("strmin"), QStringLiteral("stroff"),
                                  QStringLiteral("strover"), QStringLiteral("strvolue"), QStringLiteral("strofftime"),
-                                 QStringLiteral("strchecktime")}));
+                                 QStringLiteral("strchecktime"), QStringLiteral("strdbtype"),
+                                 QStringLiteral("strdbhost"), QStringLiteral("strdbport"), QStringLiteral("strdbname"),
+                                 QStringLiteral("strdbuser"), QStringLiteral("strdbpassfile")}));
 
     // The terminal's check and log on the folder the program left: nothing is planned
     // tomorrow (all is well, 0); a date that is none is a usage error (2).

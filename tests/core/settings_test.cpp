@@ -26,8 +26,13 @@ const QStringList nineKeys = {
     QStringLiteral("strstart"), QStringLiteral("strmin"),   QStringLiteral("stroff"),
     QStringLiteral("strover"),  QStringLiteral("strvolue"), QStringLiteral("strofftime"),
 };
-// The nine keys of the Windows program first, then the time of tomorrow's check.
-const QStringList allKeys = nineKeys + QStringList{QStringLiteral("strchecktime")};
+// The nine keys of the Windows program first, then the time of tomorrow's check, then the
+// timetable database.
+const QStringList allKeys =
+    nineKeys
+    + QStringList{QStringLiteral("strchecktime"), QStringLiteral("strdbtype"),   QStringLiteral("strdbhost"),
+                  QStringLiteral("strdbport"),    QStringLiteral("strdbname"),   QStringLiteral("strdbuser"),
+                  QStringLiteral("strdbpassfile")};
 
 TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrderThenTheCheckTime)
 {
@@ -44,6 +49,8 @@ TEST_F(SettingsTest, MissingFileGivesDefaultsAndFirstSaveWritesNineKeysInOrderTh
     EXPECT_EQ(s.strvolue, QStringLiteral("0"));
     EXPECT_EQ(s.strofftime, QStringLiteral("20:00:00"));
     EXPECT_EQ(s.strchecktime, QStringLiteral("18:00:00"));
+    EXPECT_EQ(s.strdbtype, QStringLiteral("sqlite")) << "the local file unless a server is chosen";
+    EXPECT_EQ(s.strdbport, QStringLiteral("5432"));
     EXPECT_FALSE(QFile::exists(s.filePath())) << "loading never writes";
 
     ASSERT_TRUE(s.SaveSettings());
@@ -95,7 +102,8 @@ TEST_F(SettingsTest, LowerCaseSectionIsReadAndUpdatedInPlaceKeepingOtherLines)
         << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral("strmin=0\r\ncustom=keep me\r\nstrofftime=21:30:00\r\nstrrqr=\r\n")))
         << qPrintable(text);
-    EXPECT_TRUE(text.endsWith(QStringLiteral("strvolue=0\r\nstrchecktime=18:00:00\r\n[Tail]\r\nx=y\r\n")))
+    EXPECT_TRUE(text.endsWith(QStringLiteral("strvolue=0\r\nstrchecktime=18:00:00\r\nstrdbtype=sqlite\r\nstrdbhost=\r\nstrdbport=5432\r\n"
+                                            "strdbname=chimecast\r\nstrdbuser=\r\nstrdbpassfile=\r\n[Tail]\r\nx=y\r\n")))
         << qPrintable(text);
     TGlobal again(settingsFilePath());
     EXPECT_EQ(again.strmin, QStringLiteral("0"));
