@@ -6,11 +6,14 @@
 #include "core/settings.h"
 #include "db/db_grid.h"
 #include "db/dbhouse.h"
+#include "db/shared_server.h"
 #include "db/sql_catalogue.h"
 #include "platform/autostart.h"
 #include "player/system_volume.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGridLayout>
@@ -143,6 +146,40 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     params->setColumnStretch(2, 1);
     params->setRowStretch(8, 1);
 
+    databaseGroup = new QGroupBox(QStringLiteral("时间表数据库"), this);
+    databaseGroup->setObjectName(QStringLiteral("databaseGroup"));
+    dbTypeBox = new QComboBox(databaseGroup);
+    dbTypeBox->setObjectName(QStringLiteral("dbTypeBox"));
+    dbTypeBox->addItem(QStringLiteral("本地文件"), QStringLiteral("sqlite"));
+    dbTypeBox->addItem(QStringLiteral("PostgreSQL 服务器（多台播放机共用）"), QStringLiteral("pgsql"));
+    dbTypeBox->setAccessibleName(QStringLiteral("时间表数据库"));
+    auto lineEdit = [this](const char *name, const QString &accessible) {
+        auto *e = new QLineEdit(databaseGroup);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setAccessibleName(accessible);
+        return e;
+    };
+    dbHostEdit = lineEdit("dbHostEdit", QStringLiteral("服务器地址"));
+    dbPortEdit = lineEdit("dbPortEdit", QStringLiteral("端口"));
+    dbNameEdit = lineEdit("dbNameEdit", QStringLiteral("数据库名"));
+    dbUserEdit = lineEdit("dbUserEdit", QStringLiteral("用户名"));
+    dbPassFileEdit = lineEdit("dbPassFileEdit", QStringLiteral("密码文件"));
+    dbPassFileEdit->setPlaceholderText(QStringLiteral("空：使用 ~/.pgpass"));
+    dbTestButton = makeButton(databaseGroup, "dbTestButton", QStringLiteral("测试连接"), QStringLiteral("测试服务器连接"));
+    dbSaveButton = makeButton(databaseGroup, "dbSaveButton", QStringLiteral("保存"), QStringLiteral("保存数据库设置"));
+    auto *dbForm = new QFormLayout(databaseGroup);
+    dbForm->addRow(QStringLiteral("数据库"), dbTypeBox);
+    dbForm->addRow(QStringLiteral("服务器地址"), dbHostEdit);
+    dbForm->addRow(QStringLiteral("端口"), dbPortEdit);
+    dbForm->addRow(QStringLiteral("数据库名"), dbNameEdit);
+    dbForm->addRow(QStringLiteral("用户名"), dbUserEdit);
+    dbForm->addRow(QStringLiteral("密码文件"), dbPassFileEdit);
+    auto *dbButtons = new QHBoxLayout;
+    dbButtons->addWidget(dbTestButton);
+    dbButtons->addWidget(dbSaveButton);
+    dbButtons->addStretch();
+    dbForm->addRow(dbButtons);
+
     broadcastGroup = new QGroupBox(QStringLiteral("广播内容设置"), this);
     broadcastGroup->setObjectName(QStringLiteral("broadcastGroup"));
     Label20 = makeLabel(broadcastGroup, "Label20", QStringLiteral("标题"));
@@ -187,8 +224,11 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     content->addLayout(buttons);
     content->addWidget(DBGrid5, 1);
 
+    auto *left = new QVBoxLayout;
+    left->addWidget(parametersGroup, 1);
+    left->addWidget(databaseGroup);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(parametersGroup, 1);
+    layout->addLayout(left, 1);
     layout->addWidget(broadcastGroup, 1);
 
     connect(cb3, &QCheckBox::toggled, this, [this] { cb3Click(); });
@@ -197,6 +237,9 @@ SystemSettingsTab::SystemSettingsTab(SystemSettingsContext context, QWidget *par
     connect(BitBtn30, &QPushButton::clicked, this, [this] { BitBtn30Click(); });
     connect(BitBtn34, &QPushButton::clicked, this, [this] { BitBtn34Click(); });
     connect(BitBtn35, &QPushButton::clicked, this, [this] { BitBtn35Click(); });
+    connect(dbTypeBox, &QComboBox::currentIndexChanged, this, [this] { dbTypeChanged(); });
+    connect(dbTestButton, &QPushButton::clicked, this, [this] { dbTestClick(); });
+    connect(dbSaveButton, &QPushButton::clicked, this, [this] { dbSaveClick(); });
     cb3Click();
     cb5Click();
 }
@@ -222,6 +265,15 @@ void SystemSettingsTab::load()
     dtp1->setTime(offTime);
     // A position other than the slider's fires TrackBar2Change, which applies and stores it.
     TrackBar2->setValue(sliderPosition(s.strposr2));
+
+    const int type = dbTypeBox->findData(s.strdbtype.trimmed().toLower());
+    dbTypeBox->setCurrentIndex(type < 0 ? 0 : type);
+    dbHostEdit->setText(s.strdbhost);
+    dbPortEdit->setText(s.strdbport);
+    dbNameEdit->setText(s.strdbname);
+    dbUserEdit->setText(s.strdbuser);
+    dbPassFileEdit->setText(s.strdbpassfile);
+    dbTypeChanged();
 
     try {
         openBroadcasts();
@@ -343,4 +395,65 @@ void SystemSettingsTab::BitBtn35Click()
     } catch (const DbError &e) {
         tellDbError(this, e);
     }
+}
+
+void SystemSettingsTab::dbTypeChanged()
+{
+    const bool server = dbTypeBox->currentData().toString() == QStringLiteral("pgsql");
+    for (QWidget *w : std::initializer_list<QWidget *>{dbHostEdit, dbPortEdit, dbNameEdit, dbUserEdit, dbPassFileEdit,
+                                                       dbTestButton})
+        w->setEnabled(server);
+}
+
+ServerConfig SystemSettingsTab::serverConfigFromFields(QString *problem) const
+{
+    ServerConfig c;
+    c.host = dbHostEdit->text().trimmed();
+    bool ok = false;
+    c.port = dbPortEdit->text().trimmed().toInt(&ok);
+    if (!ok)
+        c.port = 0;
+    c.database = dbNameEdit->text().trimmed();
+    c.user = dbUserEdit->text().trimmed();
+    c.passwordFile = dbPassFileEdit->text().trimmed();
+    *problem = c.problem();
+    QString password;
+    if (problem->isEmpty() && !c.passwordFile.isEmpty())
+        readPasswordFile(c.passwordFile, &password, problem);
+    return c;
+}
+
+void SystemSettingsTab::dbTestClick()
+{
+    QString problem;
+    const ServerConfig c = serverConfigFromFields(&problem);
+    if (problem.isEmpty() && !SharedServer::probe(c, &problem))
+        problem = QStringLiteral("无法连接服务器：%1").arg(problem.trimmed());
+    tell(this, problem.isEmpty() ? QStringLiteral("服务器连接成功！") : problem + QStringLiteral("！"));
+}
+
+void SystemSettingsTab::dbSaveClick()
+{
+    const bool server = dbTypeBox->currentData().toString() == QStringLiteral("pgsql");
+    QString problem;
+    const ServerConfig c = serverConfigFromFields(&problem);
+    if (server && !problem.isEmpty()) {
+        tell(this, problem + QStringLiteral("！"));
+        return;
+    }
+    TGlobal &s = appSettings();
+    s.strdbtype = dbTypeBox->currentData().toString();
+    if (server) {
+        s.strdbhost = c.host;
+        s.strdbport = QString::number(c.port);
+        s.strdbname = c.database;
+        s.strdbuser = c.user;
+        s.strdbpassfile = c.passwordFile;
+    }
+    QString error;
+    if (!s.SaveSettings(&error)) {
+        tell(this, QStringLiteral("设置文件无法保存：%1").arg(error));
+        return;
+    }
+    tell(this, QStringLiteral("数据库设置已保存，重新启动本软件后生效！"));
 }

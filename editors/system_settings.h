@@ -11,7 +11,9 @@
 
 #include <functional>
 
+struct ServerConfig;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -56,6 +58,16 @@ public:
     QSlider *TrackBar2;         // start volume 0 ... 169 (strposr2); enabled while cb5 is checked
     QPushButton *BitBtn30;      // "保存" of the system parameters
 
+    QGroupBox *databaseGroup;  // "时间表数据库": the local file or a shared server
+    QComboBox *dbTypeBox;      // "本地文件" / "PostgreSQL 服务器" (strdbtype)
+    QLineEdit *dbHostEdit;     // server address (strdbhost)
+    QLineEdit *dbPortEdit;     // server port (strdbport)
+    QLineEdit *dbNameEdit;     // database name (strdbname)
+    QLineEdit *dbUserEdit;     // user (strdbuser)
+    QLineEdit *dbPassFileEdit; // password file, owner-only; empty: ~/.pgpass (strdbpassfile)
+    QPushButton *dbTestButton; // "测试连接"
+    QPushButton *dbSaveButton; // "保存" of the database choice (used from the next start)
+
     QGroupBox *broadcastGroup; // "广播内容设置"
     QLabel *Label20;           // "标题"
     QLineEdit *Edit4;          // title of the address to add
@@ -75,9 +87,14 @@ public:
     void BitBtn30Click();
     void BitBtn34Click();
     void BitBtn35Click();
+    void dbTestClick();
+    void dbSaveClick();
 
 private:
     void openBroadcasts();
+    void dbTypeChanged();
+    // The server fields as a configuration; why they cannot be used in *problem.
+    ServerConfig serverConfigFromFields(QString *problem) const;
 
     SystemSettingsContext context_;
 };
