@@ -79,7 +79,7 @@ public:
     QTimer *tgj;    // 5 s: shutdown at the set time
     QTimer *tjs;    // 0.5 s: end watcher of the running programme
     QTimer *Timer1; // 1 s: playback clock of the main player
-    QTimer *tfwq;   // 60 s: retries the timetable server while it cannot be reached
+    QTimer *tfwq;   // 60 s: asks the timetable server whether it answers (off this thread)
 
     // The one-time start-up sequence; runs on the first show only.
     void FormShow();
@@ -141,8 +141,9 @@ private:
     // Returns false when a resolution was needed and failed.
     bool checkDateRollover(const QDate &today, bool reportErrors);
     bool runResolution(bool reportErrors);
-    // The timetable server: connected at the first show, retried every minute after a
-    // resolution from the local backup or a failed connection.
+    // The timetable server: connected at the first show and asked every minute whether it
+    // answers; a lost server shows the notice, a server back clears it (and resolves again
+    // when today's table came from the backup).
     void connectTimetableServer();
     void showServerNotice(const QString &notice);
     void tfwqTimer();

@@ -175,10 +175,9 @@ void TForm1::connectTimetableServer()
         // Today's table as the last run left it keeps playing; the notice stays until the
         // server answers again.
         resolvedFromBackup_ = true;
-        const TimetableSource source = refreshSharedTables(dbhouse(), appClock().now());
-        showServerNotice(source.notice);
-        tfwq->start();
+        showServerNotice(refreshSharedTables(dbhouse(), appClock().now()).notice);
     }
+    tfwq->start();
 }
 
 void TForm1::showServerNotice(const QString &notice)
@@ -190,12 +189,11 @@ void TForm1::showServerNotice(const QString &notice)
 void TForm1::tfwqTimer()
 {
     tfwq->stop();
-    SharedServer *server = dbhouse().server();
-    if (!server || !resolvedFromBackup_)
+    if (!dbhouse().server())
         return;
     // The question runs on its own thread; its answer comes back through
     // serverProbeFinished(), which starts the timer again.
-    serverProbe_->start(server->config());
+    serverProbe_->start(dbhouse().server()->config());
 }
 
 void TForm1::serverProbeFinished(bool answered, const QString &error, qint64 elapsedMs)
@@ -205,21 +203,31 @@ void TForm1::serverProbeFinished(bool answered, const QString &error, qint64 ela
         return;
     if (!answered) {
         qCInfo(lcApp).noquote()
-            << QStringLiteral("timetable server still not reachable (%1 ms): %2").arg(elapsedMs).arg(error);
+            << QStringLiteral("timetable server not reachable (probe %1 ms): %2").arg(elapsedMs).arg(error.trimmed());
+        // Lost since the last resolution: the next one comes from the backup, and the first
+        // tab says so now.
+        if (server->isUp())
+            server->markDown(error.trimmed());
+        if (lfwqts->text().isEmpty())
+            showServerNotice(refreshSharedTables(dbhouse(), appClock().now()).notice);
         tfwq->start();
         return;
     }
     QElapsedTimer timer;
     timer.start();
-    const bool connected = server->isUp() || server->connect();
-    qCInfo(lcApp).noquote() << QStringLiteral("timetable server answered (probe %1 ms, reconnect %2 ms on the clock's thread)")
-                                   .arg(elapsedMs)
-                                   .arg(timer.elapsed());
-    // A running programme is never stopped for this: the resolution waits for the next
-    // minute in which nothing runs.
-    if (connected && dbhouse().runningCount == 0) {
-        if (runResolution(false))
+    const bool wasUp = server->isUp();
+    const bool connected = wasUp || server->connect();
+    if (!wasUp)
+        qCInfo(lcApp).noquote() << QStringLiteral("timetable server answered again (probe %1 ms, reconnect %2 ms)")
+                                       .arg(elapsedMs)
+                                       .arg(timer.elapsed());
+    if (connected && resolvedFromBackup_) {
+        // Today's table came from the backup: resolve again from the server, but never
+        // stop a running programme for it (the next minute in which nothing runs).
+        if (dbhouse().runningCount == 0 && runResolution(false))
             return;
+    } else if (connected) {
+        showServerNotice(QString());
     }
     tfwq->start();
 }
@@ -230,10 +238,8 @@ bool TForm1::runResolution(bool reportErrors)
         const TimetableSource source = refreshSharedTables(dbhouse(), appClock().now());
         resolvedFromBackup_ = dbhouse().server() && source.kind != TimetableSource::Kind::server;
         showServerNotice(source.notice);
-        if (resolvedFromBackup_)
+        if (dbhouse().server())
             tfwq->start();
-        else
-            tfwq->stop();
         const ResolutionResult r =
             resolveTimetable(dbhouse(), appClock().now(), [] { playerControl().stopPlayback(); });
         // On a holiday the timetable name stays as it is shown.

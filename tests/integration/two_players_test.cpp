@@ -3,7 +3,8 @@
 // mid-day leaves both with today's table and resolving tomorrow from their mirrors; the
 // server back brings the next resolution back to it. And the main window started with the
 // server down and no mirror: it says so, the clock runs, and the minute retry (off the
-// clock's thread) brings today's timetable once the server answers.
+// clock's thread) brings today's timetable once the server answers, and tells of a server
+// lost while running.
 
 #include "app/main_window.h"
 #include "core/settings.h"
@@ -204,10 +205,19 @@ TEST_F(TwoPlayersTest, StartedWithTheServerDownAndNoMirrorItSaysSoAndTheRetryBri
     ASSERT_TRUE(pg->restart(&why)) << qPrintable(why);
     QMetaObject::invokeMethod(form.tfwq, "timeout");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !notice->isVisibleTo(&form); }, 10000)) << qPrintable(notice->text());
-    EXPECT_FALSE(form.tfwq->isActive());
+    EXPECT_TRUE(form.tfwq->isActive()) << "the server is still watched";
     EXPECT_EQ(form.lsjb->text(), QStringLiteral("冬季"));
     ASSERT_EQ(dbhouse().qjrjm->recordCount(), 1);
     EXPECT_EQ(dbhouse().qjrjm->value(0, QStringLiteral("jmmc")).toString(), QStringLiteral("上课铃"));
+
+    // Lost again while running: the next minute says so, today's table stays.
+    ASSERT_TRUE(pg->stop());
+    QMetaObject::invokeMethod(form.tfwq, "timeout");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->isVisibleTo(&form); }, 10000));
+    EXPECT_TRUE(notice->text().startsWith(QStringLiteral("使用本地备份的时间表（服务器无法连接）")))
+        << qPrintable(notice->text());
+    EXPECT_FALSE(dbhouse().server()->isUp());
+    EXPECT_EQ(dbhouse().qjrjm->recordCount(), 1);
 }
 
 } // namespace
