@@ -208,8 +208,8 @@ void TForm1::serverProbeFinished(bool answered, const QString &error, qint64 ela
         // tab says so now.
         if (server->isUp())
             server->markDown(error.trimmed());
-        if (lfwqts->text().isEmpty())
-            showServerNotice(refreshSharedTables(dbhouse(), appClock().now()).notice);
+        // The notice is renewed every minute, so the age it gives stays true.
+        showServerNotice(refreshSharedTables(dbhouse(), appClock().now()).notice);
         tfwq->start();
         return;
     }

@@ -175,7 +175,7 @@ QString Tdbhouse::failureText(const QString &connectionName, const QString &erro
         return error;
     // A failing statement on the server: tell a lost server apart from a refused statement.
     if (!server_->stillAlive())
-        return kCannotSaveText + QStringLiteral("（%1）").arg(error.trimmed());
+        return kCannotSaveText + QStringLiteral("（%1）").arg(error.trimmed().section(QLatin1Char('\n'), 0, 0));
     return error;
 }
 
