@@ -284,19 +284,22 @@ void WeeklyAssignmentTab::BitBtn22Click()
     }
     TQuery *q = dbhouse().qup;
     try {
-        q->close();
-        q->setSql(Sql::updateWeekly);
-        for (size_t i = 0; i < lists_.size(); ++i)
-            q->setParam(QStringLiteral("xq%1").arg(i + 1), lists_[i]->currentText());
-        if (q->execSql() == 0) {
-            // The table lost its one row: the assignment would be stored nowhere.
-            TQuery *in = dbhouse().qin;
-            in->close();
-            in->setSql(Sql::insertWeekly);
+        // One transaction, so a player sharing the server never reads the week half-saved.
+        dbhouse().inTransaction([&] {
+            q->close();
+            q->setSql(Sql::updateWeekly);
             for (size_t i = 0; i < lists_.size(); ++i)
-                in->setParam(QStringLiteral("xq%1").arg(i + 1), lists_[i]->currentText());
-            in->execSql();
-        }
+                q->setParam(QStringLiteral("xq%1").arg(i + 1), lists_[i]->currentText());
+            if (q->execSql() == 0) {
+                // The table lost its one row: the assignment would be stored nowhere.
+                TQuery *in = dbhouse().qin;
+                in->close();
+                in->setSql(Sql::insertWeekly);
+                for (size_t i = 0; i < lists_.size(); ++i)
+                    in->setParam(QStringLiteral("xq%1").arg(i + 1), lists_[i]->currentText());
+                in->execSql();
+            }
+        });
     } catch (const DbError &e) {
         tellDbError(this, e);
         return;

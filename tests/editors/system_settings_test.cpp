@@ -6,6 +6,7 @@
 #include "support/program_test.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,6 +134,59 @@ TEST_F(SystemSettingsTest, SavingWritesEveryFlagAndTheFileAtOnce)
     EXPECT_FALSE(QFile::exists(entryPath())) << "unchecking start at login deletes the entry";
     const auto t = saved();
     EXPECT_EQ(t->strstart + t->strmin + t->strover + t->strvolue, QStringLiteral("0000"));
+}
+
+TEST_F(SystemSettingsTest, TheTimetableDatabaseIsCheckedBeforeItIsSaved)
+{
+    writeSettings("strdbtype=pgsql\nstrdbhost=10.0.0.5\nstrdbport=5433\nstrdbname=bells\nstrdbuser=pa\n");
+    makeTab();
+    tab->load();
+    EXPECT_EQ(tab->dbTypeBox->currentData().toString(), QStringLiteral("pgsql"));
+    EXPECT_EQ(tab->dbHostEdit->text(), QStringLiteral("10.0.0.5"));
+    EXPECT_EQ(tab->dbPortEdit->text(), QStringLiteral("5433"));
+    EXPECT_TRUE(tab->dbHostEdit->isEnabled());
+
+    writeFile(QStringLiteral("pw-open"), "secret\n");
+    QFile::setPermissions(path(QStringLiteral("pw-open")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    struct Case
+    {
+        QString host, port, passFile, told;
+    };
+    const Case refused[] = {
+        {QString(), QStringLiteral("5432"), QString(), QStringLiteral("没有填写服务器地址！")},
+        {QStringLiteral("db"), QStringLiteral("70000"), QString(), QStringLiteral("服务器端口无效！")},
+        {QStringLiteral("db"), QStringLiteral("5432"), path(QStringLiteral("pw-open")), QStringLiteral("chmod 600")},
+    };
+    for (const Case &c : refused) {
+        tab->dbHostEdit->setText(c.host);
+        tab->dbPortEdit->setText(c.port);
+        tab->dbPassFileEdit->setText(c.passFile);
+        tab->dbSaveClick();
+        EXPECT_TRUE(boxes.shown.last().contains(c.told)) << qPrintable(boxes.shown.last());
+        EXPECT_EQ(saved()->strdbhost, QStringLiteral("10.0.0.5")) << "nothing saved";
+    }
+
+    writeFile(QStringLiteral("pw"), "secret\n");
+    QFile::setPermissions(path(QStringLiteral("pw")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    tab->dbHostEdit->setText(QStringLiteral("db.school"));
+    tab->dbPortEdit->setText(QStringLiteral("5432"));
+    tab->dbPassFileEdit->setText(path(QStringLiteral("pw")));
+    tab->dbSaveClick();
+    EXPECT_EQ(boxes.shown.last(), QStringLiteral("数据库设置已保存，重新启动本软件后生效！"));
+    auto s = saved();
+    EXPECT_EQ(s->strdbtype, QStringLiteral("pgsql"));
+    EXPECT_EQ(s->strdbhost, QStringLiteral("db.school"));
+    EXPECT_EQ(s->strdbpassfile, path(QStringLiteral("pw")));
+
+    // Back to the local file: the server's values are kept for a later return.
+    tab->dbTypeBox->setCurrentIndex(tab->dbTypeBox->findData(QStringLiteral("sqlite")));
+    EXPECT_FALSE(tab->dbHostEdit->isEnabled());
+    tab->dbHostEdit->setText(QString());
+    tab->dbSaveClick();
+    s = saved();
+    EXPECT_EQ(s->strdbtype, QStringLiteral("sqlite"));
+    EXPECT_EQ(s->strdbhost, QStringLiteral("db.school"));
 }
 
 TEST_F(SystemSettingsTest, UncheckingTheShutdownKeepsItsTime)
