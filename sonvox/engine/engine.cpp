@@ -108,7 +108,7 @@ bool essential(int code)
 
 } // namespace
 
-void ClientQueue::push(Message &&m, bool wake_client)
+bool ClientQueue::push(Message &&m, bool wake_client)
 {
     void (*wakeup)(void *) = nullptr;
     void *user = nullptr;
@@ -121,7 +121,7 @@ void ClientQueue::push(Message &&m, bool wake_client)
             const bool minor = code == SV_NOTE_PROGRESS || code == SV_NOTE_DEBUG || code == SV_NOTE_DATA;
             if (n >= kHardLimit || (minor && n >= kSoftLimit)) {
                 ++dropped_;
-                return;
+                return false;
             }
         }
         // At most one position and one timecode wait: the newest replaces the older.
@@ -136,7 +136,7 @@ void ClientQueue::push(Message &&m, bool wake_client)
         if (pending != nullptr)
             *pending = std::prev(queue_.end());
         if (!wake_client)
-            return;
+            return false;
         wakeup = wakeup_;
         user = wakeup_user_;
         wake = waiting_ > 0;
@@ -145,6 +145,7 @@ void ClientQueue::push(Message &&m, bool wake_client)
         cv_.notify_one();
     if (wakeup)
         wakeup(user);
+    return true;
 }
 
 void ClientQueue::wake()
@@ -248,15 +249,15 @@ int notification_mask_bit(int code)
     }
 }
 
-void EngineShared::notify(const sv_message &m, bool wake)
+bool EngineShared::notify(const sv_message &m, bool wake)
 {
     const int bit = notification_mask_bit(m.code);
     if (bit != 0 && (notification_mask.load(std::memory_order_relaxed) & bit) == 0)
-        return;
+        return false;
     Message msg;
     if (encode_message(m, msg) < 0)
-        return;
-    client.push(std::move(msg), wake);
+        return false;
+    return client.push(std::move(msg), wake);
 }
 
 void EngineShared::notify_simple(int code, int a, int b)

@@ -59,7 +59,8 @@ public:
     static constexpr size_t kHardLimit = 65536;
 
     // Queues `m`; `wake`: wakes a waiting client (and calls the wake-up function).
-    void push(Message &&m, bool wake = true);
+    // Returns whether the client was woken: false for a dropped or quiet message.
+    bool push(Message &&m, bool wake = true);
     // Wakes a waiting client for what was queued without waking it.
     void wake();
     bool pop(Message &out, std::chrono::milliseconds timeout, bool forever);
@@ -121,7 +122,8 @@ struct EngineShared
 
     // Posts a notification to the client when the mask lets it through; `wake` as in
     // ClientQueue::push.
-    void notify(const sv_message &m, bool wake = true);
+    // Returns whether the client was woken for it.
+    bool notify(const sv_message &m, bool wake = true);
     void notify_simple(int code, int a = 0, int b = 0);
 };
 

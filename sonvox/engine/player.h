@@ -126,13 +126,16 @@ struct Player
     // (and with it every report queued before); those of the decode cycle do not.
     void notify(const sv_message &m)
     {
-        wake_owed = false;
-        shared->notify(m);
+        if (shared->notify(m))
+            wake_owed = false;
     }
     void note(int code, int a = 0, int b = 0)
     {
-        wake_owed = false;
-        shared->notify_simple(code, a, b);
+        sv_message m{};
+        m.code = code;
+        m.n[0] = a;
+        m.n[1] = b;
+        notify(m);
     }
     void note_string(int code, const char *text)
     {
@@ -148,8 +151,8 @@ struct Player
     // each wakes the client as before.
     void quiet(const sv_message &m)
     {
-        wake_owed = true;
         shared->notify(m, false);
+        wake_owed = true;
     }
     void quiet_simple(int code, int a, int b);
     // Wakes the client when a quiet report waits and the gap has passed (`now_us` >= 0),
