@@ -20,29 +20,41 @@ namespace sv {
 
 bool MessageQueue::try_push(Message &&m)
 {
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (closed_ || queue_.size() >= capacity_)
             return false;
         queue_.push_back(std::move(m));
+        count_.store(queue_.size(), std::memory_order_release);
+        wake = waiting_ > 0;
     }
-    cv_.notify_one();
+    if (wake)
+        cv_.notify_one();
     return true;
 }
 
 bool MessageQueue::pop(Message &out, std::chrono::microseconds timeout)
 {
+    if (timeout.count() == 0 && looks_empty())
+        return false;
     std::unique_lock<std::mutex> lock(mutex_);
     if (queue_.empty()) {
         if (timeout.count() == 0)
             return false;
+        ++waiting_;
+        bool got = true;
         if (timeout.count() < 0)
             cv_.wait(lock, [this] { return !queue_.empty(); });
-        else if (!cv_.wait_for(lock, timeout, [this] { return !queue_.empty(); }))
+        else
+            got = cv_.wait_for(lock, timeout, [this] { return !queue_.empty(); });
+        --waiting_;
+        if (!got)
             return false;
     }
     out = std::move(queue_.front());
     queue_.pop_front();
+    count_.store(queue_.size(), std::memory_order_release);
     return true;
 }
 
@@ -51,6 +63,7 @@ void MessageQueue::close()
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
     queue_.clear();
+    count_.store(0, std::memory_order_release);
 }
 
 bool MessageQueue::closed() const
@@ -95,10 +108,11 @@ bool essential(int code)
 
 } // namespace
 
-void ClientQueue::push(Message &&m)
+bool ClientQueue::push(Message &&m, bool wake_client)
 {
     void (*wakeup)(void *) = nullptr;
     void *user = nullptr;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const int code = m.code;
@@ -107,7 +121,7 @@ void ClientQueue::push(Message &&m)
             const bool minor = code == SV_NOTE_PROGRESS || code == SV_NOTE_DEBUG || code == SV_NOTE_DATA;
             if (n >= kHardLimit || (minor && n >= kSoftLimit)) {
                 ++dropped_;
-                return;
+                return false;
             }
         }
         // At most one position and one timecode wait: the newest replaces the older.
@@ -121,10 +135,32 @@ void ClientQueue::push(Message &&m)
         queue_.push_back(std::move(m));
         if (pending != nullptr)
             *pending = std::prev(queue_.end());
+        if (!wake_client)
+            return false;
         wakeup = wakeup_;
         user = wakeup_user_;
+        wake = waiting_ > 0;
     }
-    cv_.notify_one();
+    if (wake)
+        cv_.notify_one();
+    if (wakeup)
+        wakeup(user);
+    return true;
+}
+
+void ClientQueue::wake()
+{
+    void (*wakeup)(void *) = nullptr;
+    void *user = nullptr;
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        wakeup = wakeup_;
+        user = wakeup_user_;
+        wake = waiting_ > 0;
+    }
+    if (wake)
+        cv_.notify_one();
     if (wakeup)
         wakeup(user);
 }
@@ -132,10 +168,17 @@ void ClientQueue::push(Message &&m)
 bool ClientQueue::pop(Message &out, std::chrono::milliseconds timeout, bool forever)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (forever)
-        cv_.wait(lock, [this] { return !queue_.empty(); });
-    else if (!cv_.wait_for(lock, timeout, [this] { return !queue_.empty(); }))
-        return false;
+    if (queue_.empty()) {
+        ++waiting_;
+        bool got = true;
+        if (forever)
+            cv_.wait(lock, [this] { return !queue_.empty(); });
+        else
+            got = cv_.wait_for(lock, timeout, [this] { return !queue_.empty(); });
+        --waiting_;
+        if (!got)
+            return false;
+    }
     if (queue_.begin() == pending_position_)
         pending_position_ = queue_.end();
     if (queue_.begin() == pending_timecode_)
@@ -206,15 +249,15 @@ int notification_mask_bit(int code)
     }
 }
 
-void EngineShared::notify(const sv_message &m)
+bool EngineShared::notify(const sv_message &m, bool wake)
 {
     const int bit = notification_mask_bit(m.code);
     if (bit != 0 && (notification_mask.load(std::memory_order_relaxed) & bit) == 0)
-        return;
+        return false;
     Message msg;
     if (encode_message(m, msg) < 0)
-        return;
-    client.push(std::move(msg));
+        return false;
+    return client.push(std::move(msg), wake);
 }
 
 void EngineShared::notify_simple(int code, int a, int b)

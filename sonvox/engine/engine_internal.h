@@ -27,8 +27,11 @@ public:
         : capacity_(capacity)
     {}
 
-    // false when the queue is full or closed.
+    // false when the queue is full or closed. Wakes the taker only when it waits.
     bool try_push(Message &&m);
+    // Whether anything is queued, without taking the lock: the taker's look between two
+    // decode cycles. A message posted meanwhile is seen by the next look.
+    bool looks_empty() const { return count_.load(std::memory_order_acquire) == 0; }
     // Takes the next message: waits up to `timeout` (negative: no limit). false on time-out.
     bool pop(Message &out, std::chrono::microseconds timeout);
     void close();
@@ -38,7 +41,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<Message> queue_;
+    std::atomic<size_t> count_{0}; // queue_.size(), readable without the lock
     size_t capacity_;
+    int waiting_ = 0; // takers blocked in pop
     bool closed_ = false;
 };
 
@@ -53,7 +58,11 @@ public:
     static constexpr size_t kSoftLimit = 1024;
     static constexpr size_t kHardLimit = 65536;
 
-    void push(Message &&m);
+    // Queues `m`; `wake`: wakes a waiting client (and calls the wake-up function).
+    // Returns whether the client was woken: false for a dropped or quiet message.
+    bool push(Message &&m, bool wake = true);
+    // Wakes a waiting client for what was queued without waking it.
+    void wake();
     bool pop(Message &out, std::chrono::milliseconds timeout, bool forever);
     long dropped() const;
     void set_wakeup(void (*fn)(void *), void *user);
@@ -66,6 +75,7 @@ private:
     std::list<Message>::iterator pending_position_ = queue_.end();
     std::list<Message>::iterator pending_timecode_ = queue_.end();
     long dropped_ = 0;
+    int waiting_ = 0; // clients blocked in pop
     void (*wakeup_)(void *) = nullptr;
     void *wakeup_user_ = nullptr;
 };
@@ -93,6 +103,9 @@ struct EngineShared
     sv_engine *control = nullptr;
 
     std::atomic<int> notification_mask{-1}; // written by the player
+    // A feedback handler exists: written by the feedback thread. Without one the player
+    // sends it no per-block events, so that the thread sleeps while a file plays.
+    std::atomic<bool> feedback_attached{false};
     std::atomic<int> player_tid{0};
     std::atomic<int> feedback_tid{0};
 
@@ -107,8 +120,10 @@ struct EngineShared
     bool player_ended = false;
     bool feedback_ended = false;
 
-    // Posts a notification to the client when the mask lets it through.
-    void notify(const sv_message &m);
+    // Posts a notification to the client when the mask lets it through; `wake` as in
+    // ClientQueue::push.
+    // Returns whether the client was woken for it.
+    bool notify(const sv_message &m, bool wake = true);
     void notify_simple(int code, int a = 0, int b = 0);
 };
 

@@ -237,6 +237,7 @@ private:
         handler_->entry.d.feedback.destroy(instance_);
         instance_ = nullptr;
         handler_ = nullptr;
+        shared_->feedback_attached.store(false, std::memory_order_relaxed);
     }
 
     int create_handler()
@@ -262,6 +263,7 @@ private:
             return r < 0 ? r : SV_ERR_INTERNAL;
         handler_ = chosen;
         instance_ = instance;
+        shared_->feedback_attached.store(true, std::memory_order_relaxed);
         shared_->notify_simple(SV_NOTE_FEEDBACK_MODULE, chosen->entry.id);
         sv_message out{};
         out.code = SV_NOTE_FEEDBACK_NAME;

@@ -188,7 +188,8 @@ void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *sta
 
     while (!player->quit) {
         Message msg;
-        while (!player->quit && shared->player_queue.pop(msg, std::chrono::microseconds(0)))
+        while (!player->quit && !shared->player_queue.looks_empty()
+               && shared->player_queue.pop(msg, std::chrono::microseconds(0)))
             player->handle(msg);
         if (player->quit)
             break;
@@ -196,9 +197,11 @@ void player_main(std::shared_ptr<EngineShared> shared, const sv_start_entry *sta
             int samples = 0;
             const int r = player->decode_cycle(&samples);
             player->after_cycle(r, samples);
-        } else if (shared->player_queue.pop(msg, std::chrono::microseconds(-1))) {
-            player->handle(msg);
+            continue;
         }
+        player->wake_client(); // nothing more comes until a command
+        if (shared->player_queue.pop(msg, std::chrono::microseconds(-1)))
+            player->handle(msg);
     }
     shared->player_queue.close();
     delete player;

@@ -103,12 +103,40 @@ struct Player
     int64_t play_sec = 0, play_usec = 0;
     bool quit = false;
 
+    // Reports of the decode cycle queued without waking the client (see quiet()).
+    static constexpr int64_t kWakeGapUs = 10000;
+    int64_t client_woken_us = INT64_MIN / 2;
+    bool wake_owed = false;
+
+    // Blocks for an output that takes them as fast as they come (a file: no latency, no
+    // buffer of its own, no output filter) are gathered in `pcm` and written together,
+    // up to kBatchBytes at a time. Anything else that reaches the output, every command
+    // and the end of the stream write what was gathered first.
+    static constexpr size_t kBatchBytes = 65536;
+    size_t batched = 0;
+    int batch_channels = 0, batch_frequency = 0;
+    bool batching();
+    int flush_batch();
+
     explicit Player(EngineShared *s);
     ~Player();
 
     // ---- reporting ----
-    void notify(const sv_message &m) { shared->notify(m); }
-    void note(int code, int a = 0, int b = 0) { shared->notify_simple(code, a, b); }
+    // Reports go to the client's queue in the order they are made. Most wake the client
+    // (and with it every report queued before); those of the decode cycle do not.
+    void notify(const sv_message &m)
+    {
+        if (shared->notify(m))
+            wake_owed = false;
+    }
+    void note(int code, int a = 0, int b = 0)
+    {
+        sv_message m{};
+        m.code = code;
+        m.n[0] = a;
+        m.n[1] = b;
+        notify(m);
+    }
     void note_string(int code, const char *text)
     {
         sv_message m{};
@@ -116,6 +144,20 @@ struct Player
         m.s[0] = text;
         notify(m);
     }
+    // A report of the decode cycle (position, timecode, a changed property list): queued
+    // at once, but the client is woken for it at most once per kWakeGapUs. Decoding into
+    // a file a cycle takes microseconds, and waking the client for each would cost more
+    // than the decoding; played in real time, blocks are further apart than that and
+    // each wakes the client as before.
+    void quiet(const sv_message &m)
+    {
+        shared->notify(m, false);
+        wake_owed = true;
+    }
+    void quiet_simple(int code, int a, int b);
+    // Wakes the client when a quiet report waits and the gap has passed (`now_us` >= 0),
+    // or at once (`now_us` < 0: the player is about to wait for a command).
+    void wake_client(int64_t now_us = -1);
     void internal_error(const char *detail) { report_error(-1, SV_ERR_INTERNAL, "internal error", detail); }
     void report_error(int source, int code, const char *text, const char *detail);
     void set_state(int s)
@@ -160,7 +202,9 @@ struct Player
     int control_output(int flags);
     void report_output_levels();
     void reset_stream();
-    void report_stream();
+    // `quiet`: from the decode cycle, where a changed property list is a quiet report (a
+    // codec may change a property on every frame).
+    void report_stream(bool quiet_properties = false);
     int seek_fraction(double x);
     int seek_offset(int64_t offset);
     void update_fraction();

@@ -680,6 +680,12 @@ int Player::command(const sv_message &m)
 void Player::handle(const Message &msg)
 {
     const int code = msg.code;
+    // Every command finds the output holding all that was decoded before it.
+    if (batched > 0) {
+        const int w = flush_batch();
+        if (w < 0 && state == SV_STATE_PLAYING)
+            after_cycle(w, 0);
+    }
     if (code == SV_CMD_EXIT) {
         quit = true;
         return;

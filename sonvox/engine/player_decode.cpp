@@ -9,7 +9,7 @@ namespace sv {
 
 // ---- stream reports, position and seeking ----
 
-void Player::report_stream()
+void Player::report_stream(bool quiet_properties)
 {
     if (stream.changed & SV_STREAM_CONTENT_TYPE_CHANGED)
         note_string(SV_NOTE_CONTENT_TYPE, stream.content_type);
@@ -38,7 +38,10 @@ void Player::report_stream()
         m.code = SV_NOTE_STREAM_PROPERTIES;
         m.properties = list.data();
         m.property_count = static_cast<int>(list.size());
-        notify(m);
+        if (quiet_properties)
+            quiet(m);
+        else
+            notify(m);
     }
     stream.changed = 0;
 }
@@ -115,13 +118,29 @@ int Player::decode_cycle(int *samples)
         internal_error("output not open");
         return SV_ERR_INTERNAL;
     }
-    void *buffer = out_buffer(0, codec.block_size);
-    if (buffer == nullptr)
-        return SV_ERR_OUT_OF_MEMORY;
     if (!input.open || codec.instance == nullptr) {
         internal_error("input not open");
         return SV_ERR_INTERNAL;
     }
+    const bool batch = batching();
+    void *buffer;
+    if (batch) {
+        if (batched + static_cast<size_t>(codec.block_size) > pcm.size() && batched > 0) {
+            const int w = flush_batch();
+            if (w < 0)
+                return w;
+        }
+        if (!grow_pcm(static_cast<int>(kBatchBytes) + codec.block_size))
+            return SV_ERR_OUT_OF_MEMORY;
+        buffer = pcm.data() + batched;
+    } else {
+        const int w = flush_batch();
+        if (w < 0)
+            return w;
+        buffer = out_buffer(0, codec.block_size);
+    }
+    if (buffer == nullptr)
+        return SV_ERR_OUT_OF_MEMORY;
     const int old_bps = block.bytes_per_sample, old_channels = block.channels, old_freq = block.frequency;
     block.samples = buffer;
     block.capacity = codec.block_size;
@@ -155,6 +174,16 @@ int Player::decode_cycle(int *samples)
     if (block.frequency != old_freq)
         changed |= SV_BLOCK_FREQUENCY_CHANGED;
     block.changed = changed;
+    if (changed && batched > 0) {
+        // The blocks gathered so far go out in their own format, before the new one is set.
+        const int w = flush_batch();
+        if (w < 0)
+            return w;
+        if (n > 0)
+            std::memmove(pcm.data(), buffer, static_cast<size_t>(n) * block.channels * 2);
+        buffer = pcm.data();
+        block.samples = buffer;
+    }
     if (changed) {
         sv_output_control c{};
         c.bytes_per_sample = block.bytes_per_sample;
@@ -175,7 +204,16 @@ int Player::decode_cycle(int *samples)
         if (d.get_latency && d.get_latency(output.instance, &ms) >= 0 && ms > 0)
             block.latency_ms = ms;
     }
-    if (n > 0) {
+    if (n > 0 && batch) {
+        batched += static_cast<size_t>(2 * n * block.channels);
+        batch_channels = block.channels;
+        batch_frequency = block.frequency;
+        if (batched >= kBatchBytes) {
+            const int w = flush_batch();
+            if (w < 0)
+                return w;
+        }
+    } else if (n > 0) {
         const int bytes = 2 * n * block.channels;
         const int w = out_write(0, buffer, bytes, 2, block.channels, block.frequency);
         if (w < 0)
@@ -185,8 +223,49 @@ int Player::decode_cycle(int *samples)
     return result;
 }
 
+bool Player::batching()
+{
+    // A feedback handler sees each block when it is written, as it would be heard.
+    return output.open && !(output.capabilities & SV_OUTPUT_CAP_LATENCY)
+           && !shared->feedback_attached.load(std::memory_order_relaxed)
+           && output.module->entry.d.output.get_buffer == nullptr && registry.list(SV_KIND_OUTPUT_FILTER).empty();
+}
+
+int Player::flush_batch()
+{
+    if (batched == 0)
+        return 0;
+    const int bytes = static_cast<int>(batched);
+    batched = 0;
+    if (!output.open)
+        return 0;
+    const int w = out_write(0, pcm.data(), bytes, 2, batch_channels, batch_frequency);
+    return w < 0 ? w : 0;
+}
+
+void Player::quiet_simple(int code, int a, int b)
+{
+    sv_message m{};
+    m.code = code;
+    m.n[0] = a;
+    m.n[1] = b;
+    quiet(m);
+}
+
+void Player::wake_client(int64_t now_us)
+{
+    if (!wake_owed || (now_us >= 0 && now_us - client_woken_us < kWakeGapUs))
+        return;
+    wake_owed = false;
+    client_woken_us = now_us >= 0 ? now_us : now().total_us();
+    shared->client.wake();
+}
+
 void Player::feedback_events(int samples)
 {
+    // Nobody to hand the events to: the feedback thread is left asleep.
+    if (!shared->feedback_attached.load(std::memory_order_relaxed))
+        return;
     const int mask = shared->notification_mask.load(std::memory_order_relaxed);
     const int64_t at = now().total_us() + static_cast<int64_t>(block.latency_ms) * 1000;
     const TimeStamp t = TimeStamp::from_us(at);
@@ -254,11 +333,11 @@ void Player::after_cycle(int result, int samples)
 {
     if (result == 0 || result == SV_ERR_INVALID_FRAME || result == SV_ERR_TIMEOUT) {
         feedback_events(samples);
-        report_stream();
+        report_stream(true);
         const int offset = std::min(position_range, static_cast<int>(position_range * stream.position));
         if (offset != last_position) {
             last_position = offset;
-            note(SV_NOTE_POSITION, offset, position_range);
+            quiet_simple(SV_NOTE_POSITION, offset, position_range);
         }
         int hundredths = stream.tc_hundredths;
         if (granularity != 100)
@@ -269,10 +348,15 @@ void Player::after_cycle(int result, int samples)
             sv_message m{};
             m.code = SV_NOTE_TIMECODE;
             std::copy(tc, tc + 4, m.n);
-            notify(m);
+            quiet(m);
         }
+        if (wake_owed)
+            wake_client(now().total_us());
         return;
     }
+    // What was gathered for the output is written before the end is reported; a write
+    // that fails here is reported by the output like any other.
+    flush_batch();
     if (input.decoded == 0 && !input.skipped)
         report_no_audio(result);
     set_state(SV_STATE_END_OF_STREAM);

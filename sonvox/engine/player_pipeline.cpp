@@ -200,6 +200,7 @@ void Player::close_output()
 {
     if (output.module == nullptr)
         return;
+    flush_batch();
     if (output.open)
         out_close(0);
     output.module->entry.d.output.destroy(output.instance);

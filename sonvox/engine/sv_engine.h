@@ -362,8 +362,12 @@ int sv_client_next(sv_engine *control, sv_notification *out, int timeout_ms);
 long sv_client_dropped(sv_engine *control);
 
 /* Installs a function called on the engine thread right after a notification was
- * queued (for clients that run an event loop: post a wake-up to it; do not call back
- * into the engine from fn). NULL removes it. */
+ * queued (for clients that run an event loop: post a wake-up to it and take every
+ * queued notification; do not call back into the engine from fn). NULL removes it.
+ * While the player decodes faster than real time, the position, timecode and stream
+ * property reports it queues call fn (and wake a waiting sv_client_next) at most once
+ * per 10 ms, with all that was queued meanwhile; any other notification calls it at
+ * once. */
 void sv_client_set_wakeup(sv_engine *control, void (*fn)(void *user), void *user);
 
 /* ---- Versions and threads ---- */
